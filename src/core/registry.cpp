@@ -1,0 +1,60 @@
+#include "core/registry.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+#include "core/guid.h"
+#include "core/object.h"
+
+namespace skv {
+
+namespace {
+
+std::atomic<const ClassRegistration*> gHead{nullptr};
+
+CRITICAL_SECTION* registrationLock() {
+    // Created on the first registration, lives for the life of the module.
+    static CRITICAL_SECTION* cs = [] {
+        auto* c = new CRITICAL_SECTION;
+        InitializeCriticalSection(c);
+        return c;
+    }();
+    return cs;
+}
+
+const ClassRegistration* findEntry(const GUID& classId) {
+    for (auto* e = gHead.load(std::memory_order_acquire); e; e = e->next)
+        if (guidEqual(e->classId, classId)) return e;
+    return nullptr;
+}
+
+} // namespace
+
+ClassRegistration::ClassRegistration(const GUID& id, ObjectFactory f, const char* n)
+    : classId(id), factory(f), name(n) {
+    CRITICAL_SECTION* cs = registrationLock();
+    EnterCriticalSection(cs);
+    next = gHead.load(std::memory_order_relaxed);
+    gHead.store(this, std::memory_order_release);
+    LeaveCriticalSection(cs);
+}
+
+skvObject* createObject(const GUID& classId) {
+    const ClassRegistration* e = findEntry(classId);
+    if (!e || !e->factory) return nullptr;
+    try {
+        return e->factory();
+    } catch (...) {
+        std::printf("Exception caught trying to construct object of type %x\n",
+                    static_cast<unsigned>(classId.Data1));
+        return nullptr;
+    }
+}
+
+const char* classNameOf(const GUID& classId) {
+    const ClassRegistration* e = findEntry(classId);
+    return e ? e->name : "UNKNOWN CLASS";
+}
+
+} // namespace skv
