@@ -1,0 +1,1 @@
+// The network layer grows here.
