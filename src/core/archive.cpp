@@ -91,7 +91,12 @@ void uArchive::readStringInto(char* buffer, int32_t capacity) {
     }
     int32_t kept = std::min(std::max(capacity, 0), len);
     if (kept > 0) {
-        read(buffer, kept);
+        try {
+            read(buffer, kept);
+        } catch (...) {
+            buffer[0] = '\0'; // never leave a partial, unterminated text behind
+            throw;
+        }
         // The stored text may be longer than the buffer or lack its NUL: end it inside.
         buffer[kept < capacity ? kept : capacity - 1] = '\0';
     }

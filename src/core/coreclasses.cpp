@@ -1,5 +1,7 @@
 #include "core/classids.h"
+#include "core/endmarkers.h"
 #include "core/object.h"
+#include "core/objectmanager.h"
 #include "core/registry.h"
 
 namespace skv {
@@ -7,6 +9,9 @@ namespace skv {
 void registerCoreClasses() {
     static const ClassRegistration entries[] = {
         {CLSID_skvObject, &makeObject<skvObject>, "skvObject"},
+        {CLSID_NTrailer, &makeObject<NTrailer>, "NTrailer"},
+        {CLSID_NChain, &makeObject<NChain>, "NChain"},
+        {CLSID_qmsObjectManager, &makeObject<qmsObjectManager>, "qmsObjectManager"},
     };
     (void)entries;
 }

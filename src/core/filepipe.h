@@ -39,14 +39,24 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    class ReadScope;
+    bool enterRead();
+    void leaveRead();
+
     nmtx lock_;
     HANDLE file_ = nullptr;
     volatile LONG readPos_ = 0;
     volatile LONG written_ = 0;
     volatile LONG expected_ = static_cast<LONG>(kUnknownSize);
+    // Signalled after every write, on close and when the expected total becomes known. Closed
+    // only by the destructor: a reader woken by close() still resets it on its way out.
     HANDLE dataEvent_ = nullptr;
     int32_t deleteOnClose_ = 0;
     std::string path_;
+    // Reads in progress (guarded by lock_), and an event signalled while there are none, so that
+    // destruction waits for a reader that close() has just woken.
+    int32_t readers_ = 0;
+    HANDLE readersGone_ = nullptr;
 };
 
 // The cache directory: the directory of the module holding this code, then "qmsCache" and a

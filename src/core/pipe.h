@@ -5,6 +5,7 @@
 // MemoryPipe keeps bytes in memory for the movie writer and for tests.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace skv {
@@ -37,7 +38,7 @@ public:
     int32_t openStatus() const { return openStatus_; }
 
 protected:
-    int32_t closed_ = 0;
+    std::atomic<int32_t> closed_{0}; // set by whichever thread closes; read by the other side
     int32_t threshold_ = 0;
     int32_t sizeWord_ = 0;
     int32_t openStatus_ = 2;

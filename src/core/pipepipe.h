@@ -3,6 +3,7 @@
 // writer, an empty one the reader).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/pipe.h"
@@ -26,8 +27,9 @@ public:
     void close() override;
 
 private:
-    HANDLE readEnd_ = nullptr;
-    HANDLE writeEnd_ = nullptr;
+    // Atomic because close() may come from a third thread while the writer is inside write().
+    std::atomic<HANDLE> readEnd_{nullptr};
+    std::atomic<HANDLE> writeEnd_{nullptr};
 };
 
 } // namespace skv

@@ -135,7 +135,7 @@ TEST(ArchiveFailures, HostileStringLengthsFailWithoutHugeAllocation) {
         Loader l({0xFF, 0xFF, 0xFF, 0x7F, 'a', 'b'});
         char buf[16];
         EXPECT_EQ(shortReadCode([&] { l.ar.readStringInto(buf, 16); }), kErrShortRead);
-        EXPECT_EQ(buf[2], '\0');
+        EXPECT_EQ(buf[0], '\0');
     }
     for (auto len : {std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}, {0x00, 0x00, 0x00, 0x80}}) {
         Loader l(len);
