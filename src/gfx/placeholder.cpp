@@ -1,0 +1,1 @@
+// The graphics layer grows here.

@@ -1,0 +1,1 @@
+// The movie layer grows here.
