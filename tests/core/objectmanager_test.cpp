@@ -14,8 +14,10 @@
 #include "core/objectmanager.h"
 #include "core/registry.h"
 #include "platform/clock.h"
+#include "worker.h"
 
 using namespace skv;
+using skv::test::Worker;
 
 namespace {
 
@@ -30,30 +32,6 @@ public:
     }
     ~Counted() override { --gLive; }
     int32_t tag;
-};
-
-// A platform thread, so that it takes part in the virtual clock from the moment it exists.
-class Worker {
-public:
-    explicit Worker(std::function<void()> body) : body_(std::move(body)) {
-        handle_ = CreateThread(nullptr, 128 * 1024, &Worker::entry, this, 0, nullptr);
-        EXPECT_NE(handle_, nullptr);
-    }
-    ~Worker() { join(); }
-    void join() {
-        if (!handle_) return;
-        EXPECT_EQ(WaitForSingleObject(handle_, INFINITE), WAIT_OBJECT_0);
-        CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    static DWORD WINAPI entry(LPVOID self) {
-        static_cast<Worker*>(self)->body_();
-        return 0;
-    }
-    std::function<void()> body_;
-    HANDLE handle_ = nullptr;
 };
 
 // Each test runs on the virtual clock: a 5000 ms time-out costs nothing, and a virtual Sleep in

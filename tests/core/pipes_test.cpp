@@ -9,36 +9,12 @@
 #include "core/filepipe.h"
 #include "core/pipepipe.h"
 #include "platform/clock.h"
+#include "worker.h"
 
 using namespace skv;
+using skv::test::Worker;
 
 namespace {
-
-// A platform thread, so that it takes part in the virtual clock from the moment it exists.
-class Worker {
-public:
-    explicit Worker(std::function<void()> body) : body_(std::move(body)) {
-        handle_ = CreateThread(nullptr, 128 * 1024, &Worker::entry, this, 0, nullptr);
-        EXPECT_NE(handle_, nullptr);
-    }
-    ~Worker() { join(); }
-    // False when the thread is still running after `ms` (virtual) milliseconds.
-    bool finishedWithin(DWORD ms) { return WaitForSingleObject(handle_, ms) == WAIT_OBJECT_0; }
-    void join() {
-        if (!handle_) return;
-        EXPECT_EQ(WaitForSingleObject(handle_, INFINITE), WAIT_OBJECT_0);
-        CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    static DWORD WINAPI entry(LPVOID self) {
-        static_cast<Worker*>(self)->body_();
-        return 0;
-    }
-    std::function<void()> body_;
-    HANDLE handle_ = nullptr;
-};
 
 // A fresh file name in the temporary directory, removed at the end of the test.
 class TempFile {
