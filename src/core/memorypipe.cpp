@@ -7,7 +7,7 @@ namespace skv {
 
 int32_t MemoryPipe::read(void* buffer, int32_t n) {
     if (n < 0) return -1;
-    if (closed_) return 0;
+    // Closing ends writing only: what was written can still be read.
     size_t count = std::min<size_t>(static_cast<size_t>(n), remaining());
     if (count) std::memcpy(buffer, bytes_.data() + readPos_, count);
     readPos_ += count;

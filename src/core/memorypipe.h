@@ -1,5 +1,5 @@
 // A pipe over a byte buffer in memory: writes append, reads consume from the front. Reads never
-// block; asking for more than is there returns what is there.
+// block; asking for more than is there returns what is there. Closing ends writing, not reading.
 #pragma once
 
 #include <cstddef>

@@ -32,12 +32,18 @@ void skvObject::serialize(uArchive& ar) {
     if (ar.isStoring()) serializeHeader(ar);
 }
 
-skvObject* readObject(uArchive& ar) {
+skvObject* readObject(uArchive& ar) { return readObjectEx(ar, nullptr); }
+
+skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info) {
     skvObject header;
     try {
         header.serializeHeader(ar);
     } catch (...) {
         return nullptr;
+    }
+    if (info) {
+        info->headerRead = true;
+        info->classId = header.classId;
     }
     std::unique_ptr<skvObject, void (*)(skvObject*)> obj(createObject(header.classId),
                                                          [](skvObject* o) { if (o) o->destroy(); });

@@ -26,9 +26,15 @@ struct tagPOINT;
 namespace skv {
 
 class uArchive;
-class MovieStream;
+class StreamContext;
 class skvView;
 class NSprite;
+
+// What readObjectEx saw: whether the 64-byte header could be read, and the class it named.
+struct ObjectReadInfo {
+    bool headerRead = false;
+    GUID classId{};
+};
 
 class skvObject {
 public:
@@ -42,8 +48,9 @@ public:
 
     // Slot 0: releases the object.
     virtual void destroy() { delete this; }
-    // Slot 1: called once right after the object has been read from a stream.
-    virtual void attach(MovieStream* stream) {}
+    // Slot 1: called once right after the object has been read from a stream, with the movie
+    // stream that read it.
+    virtual void attach(StreamContext* stream) {}
     // Slot 2: nonzero when the point lies on the member as placed by the sprite.
     virtual int hitTest(NSprite* sprite, const tagPOINT& point) { return 0; }
     // Slot 3: draws the member for a sprite.
@@ -72,13 +79,17 @@ public:
 protected:
     // Reads or writes only the 64-byte header.
     void serializeHeader(uArchive& ar);
-    friend skvObject* readObject(uArchive& ar);
+    friend skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info);
+// The same, telling a short header apart from an unknown class.
+skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info);
 };
 
 // Reads the next object (header and body) from a loading archive. Null when the header cannot be
 // read or its class is unknown; an error raised inside the body propagates (the half-read
 // object is freed first).
 skvObject* readObject(uArchive& ar);
+// The same, telling a short header apart from an unknown class.
+skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info);
 
 // Stores an object (header and body) to a storing archive.
 inline void writeObject(uArchive& ar, skvObject& obj) { obj.serialize(ar); }

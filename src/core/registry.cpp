@@ -52,6 +52,8 @@ skvObject* createObject(const GUID& classId) {
     }
 }
 
+bool isClassRegistered(const GUID& classId) { return findEntry(classId) != nullptr; }
+
 const char* classNameOf(const GUID& classId) {
     const ClassRegistration* e = findEntry(classId);
     return e ? e->name : "UNKNOWN CLASS";

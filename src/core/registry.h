@@ -32,6 +32,7 @@ struct ClassRegistration {
 // The first registered class with this identifier builds the object; null when none matches or
 // the factory fails (a diagnostic line says which).
 skvObject* createObject(const GUID& classId);
+bool isClassRegistered(const GUID& classId);
 // The name of the class, or "UNKNOWN CLASS".
 const char* classNameOf(const GUID& classId);
 

@@ -26,6 +26,8 @@ public:
     virtual bool isBufferingComplete() const = 0;
     // Sets the object manager's streaming flag and starts the serialize thread.
     virtual void startSerializeThread() = 0;
+    // Asks the serialize thread to stop (the codec thread passes its own stop request on).
+    virtual void stopSerializeThread() = 0;
     // The rate map has been read (the serialize thread keeps ownership with the object manager).
     virtual void setRateMap(skvObject* rateMap) = 0;
     // Score, script runtime and rate map have all been read.
@@ -33,6 +35,8 @@ public:
     virtual bool isStopped() const = 0;
     // The int32 at offset 24 of the stream header.
     virtual int32_t streamVersion() const = 0;
+    // Every object read, in stream order, right after the object manager took it.
+    virtual void objectRead(skvObject* object) {}
 };
 
 } // namespace skv

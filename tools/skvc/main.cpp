@@ -1,11 +1,39 @@
+// skvc: the authoring tool. Each command lives in a file of its own.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/registry.h"
+#include "dump.h"
+
+namespace {
+
+const char* kHelp = "usage: skvc COMMAND [ARGS]\n"
+                    "\n"
+                    "commands:\n"
+                    "  dump FILE     list the header and objects of a movie stream\n"
+                    "\n"
+                    "Run 'skvc COMMAND --help' for a command's options.\n";
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::puts("usage: skvc COMMAND [ARGS]\n\ncommands:\n  dump FILE   list the objects of a movie stream");
-        return argc < 2 ? 2 : 0;
+    // Diagnostics of the object reader go to standard output; keep them in order with ours.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    skv::registerCoreClasses();
+    if (argc < 2) {
+        std::fputs(kHelp, stderr);
+        return 2;
     }
-    std::fprintf(stderr, "skvc: unknown command '%s'; run 'skvc --help' for the list.\n", argv[1]);
+    std::string cmd = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (cmd == "dump") return skvc::dumpCommand(args);
+    std::fprintf(stderr, "skvc: unknown command '%s'; run 'skvc --help' for the list.\n",
+                 cmd.c_str());
     return 2;
 }

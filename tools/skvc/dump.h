@@ -1,0 +1,23 @@
+// skvc dump: lists the objects of a movie stream.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace skvc {
+
+// Exit statuses of the dump command.
+enum DumpStatus : int {
+    kDumpOk = 0,           // the stream ended with an end marker
+    kDumpTruncated = 1,    // the stream ended (or broke) before an end marker
+    kDumpUsage = 2,        // bad command line
+    kDumpNotAStream = 3,   // the file cannot be read, or is not a movie stream
+    kDumpUnknownClass = 4, // an object of a class the player does not know
+};
+
+int dumpCommand(const std::vector<std::string>& args);
+// Dumps a stream held in memory to `out`; returns a DumpStatus.
+int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out);
+
+} // namespace skvc
