@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         for (auto& b : v) b = static_cast<uint8_t>(rng.next());
         run(v);
     }
-    std::printf("fuzz driver: %zu seeds, %zu inputs run, no fault\n", seeds.size(),
+    std::fprintf(stderr, "fuzz driver: %zu seeds, %zu inputs run, no fault\n", seeds.size(),
                 seeds.size() * 201 + 500);
     return 0;
 }
