@@ -1,0 +1,39 @@
+#include "gfx/palette.h"
+
+#include "core/archive.h"
+#include "core/classids.h"
+#include "core/guid.h"
+#include "core/objectmanager.h"
+
+namespace skv {
+
+skvPalette::skvPalette() {
+    setClassId(CLSID_skvPalette);
+}
+
+void skvPalette::serialize(uArchive& ar) {
+    if (ar.isStoring()) {
+        skvObject::serialize(ar);
+        ar.write(colours, sizeof colours);
+    } else {
+        ar.read(colours, sizeof colours);
+    }
+}
+
+GUID paletteIdentity(int32_t number) {
+    return memberGuid(number);
+}
+
+void installBuiltInPalettes(qmsObjectManager& store) {
+    for (int32_t number : kBuiltInPaletteNumbers) {
+        GUID id = paletteIdentity(number);
+        if (store.find(id)) continue;
+        auto* p = new skvBuiltInPalette();
+        p->objectId = id;
+        const RGBQUAD* colours = builtInColours(number);
+        std::copy(colours, colours + 256, p->colours);
+        store.add(p);
+    }
+}
+
+} // namespace skv

@@ -1,1 +1,0 @@
-// The graphics layer grows here.
