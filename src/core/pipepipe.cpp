@@ -1,5 +1,7 @@
 #include "core/pipepipe.h"
 
+#include "platform/pipes.h"
+
 namespace skv {
 
 uPipePipe::uPipePipe(uint32_t capacity) {
@@ -25,10 +27,10 @@ int32_t uPipePipe::read(void* buffer, int32_t n) {
     int32_t got = 0;
     while (got < n) {
         DWORD chunk = 0;
-        // A pipe read returns as soon as some bytes are there, so a record arrives in pieces.
-        // Once the write end is closed and the pipe is empty the read fails: the record will
-        // never be complete.
-        if (!ReadFile(r, out + got, static_cast<DWORD>(n - got), &chunk, nullptr) || chunk == 0)
+        // A record longer than the pipe still arrives in pieces. Once the write end is closed
+        // and the pipe is empty the read fails: the record will never be complete.
+        if (!platform::readPipeFully(r, out + got, static_cast<DWORD>(n - got), &chunk) ||
+            chunk == 0)
             return -1;
         got += static_cast<int32_t>(chunk);
     }

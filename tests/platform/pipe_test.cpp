@@ -1,11 +1,13 @@
 // Anonymous pipes: capacity, blocking on both sides, broken pipes, and bulk transfer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/pipes.h"
 #include "platform/win32.h"
 #include "vclock_fixture.h"
 
@@ -212,6 +214,68 @@ TEST(Pipe, BulkTransferInSmallChunksArrivesIntact) {
     EXPECT_EQ(joinThread(t), 0u);
     EXPECT_EQ(at, kTotal);
     EXPECT_TRUE(intact);
+    CloseHandle(r);
+}
+
+// Whole-record reads: a record written in pieces comes back in one read; a record longer than
+// the pipe comes back a pipe-full at a time; an odd mix of record and chunk sizes (records over
+// half the pipe while the writer waits for room) never stalls either side.
+TEST(Pipe, ReadPipeFullyAssemblesRecordsWhateverThePieces) {
+    HANDLE r, w;
+    ASSERT_TRUE(CreatePipe(&r, &w, nullptr, 1000));
+    static constexpr size_t kTotal = 600 * 1000;
+    Bulk b{w, kTotal};
+    HANDLE t = startThread(
+        [](LPVOID p) -> DWORD {
+            auto* b = static_cast<Bulk*>(p);
+            std::vector<char> chunk(700);
+            size_t off = 0, piece = 1;
+            while (off < b->total) {
+                size_t n = std::min({piece, chunk.size(), b->total - off});
+                for (size_t i = 0; i < n; ++i)
+                    chunk[i] = static_cast<char>((off + i) % 251);
+                DWORD done = 0;
+                if (!WriteFile(b->writeEnd, chunk.data(), static_cast<DWORD>(n), &done, nullptr))
+                    return 1;
+                off += n;
+                piece = piece * 7 % 701 + 1;
+            }
+            CloseHandle(b->writeEnd);
+            return 0;
+        },
+        &b);
+    size_t at = 0, want = 3;
+    bool intact = true, whole = true;
+    std::vector<char> buf(1500);
+    DWORD n = 0;
+    while (skv::platform::readPipeFully(r, buf.data(), static_cast<DWORD>(want), &n)) {
+        // A record never comes back short unless the pipe cannot hold it or the writer is done.
+        whole = whole && (n == want || n == 1000 || at + n == kTotal);
+        for (DWORD i = 0; i < n; ++i)
+            intact = intact && buf[i] == static_cast<char>((at + i) % 251);
+        at += n;
+        want = want * 13 % 1499 + 1;
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+    EXPECT_EQ(joinThread(t), 0u);
+    EXPECT_EQ(at, kTotal);
+    EXPECT_TRUE(intact);
+    EXPECT_TRUE(whole);
+    CloseHandle(r);
+}
+
+TEST(Pipe, ReadPipeFullyReturnsTheTailWhenTheWriterHasGone) {
+    HANDLE r, w;
+    ASSERT_TRUE(CreatePipe(&r, &w, nullptr, 64));
+    DWORD n = 0;
+    ASSERT_TRUE(WriteFile(w, "abcde", 5, &n, nullptr));
+    CloseHandle(w);
+    char buf[16] = {};
+    ASSERT_TRUE(skv::platform::readPipeFully(r, buf, 10, &n));
+    EXPECT_EQ(n, 5u);
+    EXPECT_STREQ(buf, "abcde");
+    EXPECT_FALSE(skv::platform::readPipeFully(r, buf, 10, &n));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
     CloseHandle(r);
 }
 

@@ -1,6 +1,7 @@
 // ReadFile and WriteFile: one entry for pipe ends and files.
 #include "io.h"
 #include "handles.h"
+#include "platform/pipes.h"
 
 using namespace skv::platform::kernel;
 
@@ -51,3 +52,22 @@ BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, DWORD* written, void* ov
 }
 
 } // extern "C"
+
+namespace skv::platform {
+
+BOOL readPipeFully(HANDLE readEnd, void* buffer, DWORD n, DWORD* read) {
+    if (read) *read = 0;
+    if (!buffer && n > 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::shared_ptr<KObject> o = lookupHandle(readEnd);
+    if (!o) return FALSE;
+    if (o->kind() != KObject::Kind::PipeRead) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return pipeRead(*o, buffer, n, read, n);
+}
+
+} // namespace skv::platform

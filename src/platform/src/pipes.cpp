@@ -3,6 +3,7 @@
 // virtual clock and is woken by the other side's progress like any other waiter.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "handles.h"
@@ -26,6 +27,23 @@ struct PipeCore {
     bool writerOpen = true;
     WaitQueue readers; // waiting for data or for the writer to go
     WaitQueue writers; // waiting for room or for the reader to go
+    // The least a blocked reader needs buffered, and the least room a blocked writer can use
+    // (capped at half the pipe). The other side wakes them only once that much is there: a
+    // reader assembling a record and a writer pushing a chunk would otherwise wake each other
+    // for every few bytes.
+    size_t readerNeeds = kNobody;
+    size_t writerNeeds = kNobody;
+
+    static constexpr size_t kNobody = std::numeric_limits<size_t>::max();
+
+    void wakeReaders() {
+        readerNeeds = kNobody;
+        readers.wakeAll();
+    }
+    void wakeWriters() {
+        writerNeeds = kNobody;
+        writers.wakeAll();
+    }
 };
 
 class PipeEnd final : public KObject {
@@ -40,8 +58,8 @@ public:
             core->writerOpen = false;
         // Both sides: the other end learns the pipe is broken, and a call still blocked on this
         // end (its handle closed under it) gives up.
-        core->readers.wakeAll();
-        core->writers.wakeAll();
+        core->wakeReaders();
+        core->wakeWriters();
     }
 
     const std::shared_ptr<PipeCore> core;
@@ -49,27 +67,29 @@ public:
 
 } // namespace
 
-BOOL pipeRead(KObject& end, void* buffer, DWORD toRead, DWORD* read) {
+BOOL pipeRead(KObject& end, void* buffer, DWORD toRead, DWORD* read, DWORD atLeast) {
     PipeCore& p = *static_cast<PipeEnd&>(end).core;
     auto* out = static_cast<unsigned char*>(buffer);
     ThreadObj& self = currentThread();
     Lock lk = lockScheduler();
     std::optional<uint64_t> noDeadline;
+    const size_t cap = p.buffer.size();
+    // What makes the read return: the bytes asked for, or as many as the pipe can ever hold.
+    const size_t enough = std::min<size_t>({std::max<DWORD>(atLeast, 1), toRead, cap});
     for (;;) {
         if (!p.readerOpen) {
             SetLastError(ERROR_BROKEN_PIPE);
             return FALSE;
         }
-        if (p.size > 0 || (toRead == 0 && p.writerOpen)) {
+        if ((p.size > 0 && (p.size >= enough || !p.writerOpen)) || (toRead == 0 && p.writerOpen)) {
             size_t n = std::min<size_t>(toRead, p.size);
-            size_t cap = p.buffer.size();
             size_t first = std::min(n, cap - p.head);
             std::memcpy(out, p.buffer.data() + p.head, first);
             std::memcpy(out + first, p.buffer.data(), n - first);
             p.head = (p.head + n) % cap;
             p.size -= n;
             if (p.size == 0) p.head = 0; // keeps later writes contiguous
-            if (n > 0 && !p.writers.empty()) p.writers.wakeAll();
+            if (n > 0 && !p.writers.empty() && cap - p.size >= p.writerNeeds) p.wakeWriters();
             if (read) *read = static_cast<DWORD>(n);
             return TRUE;
         }
@@ -77,7 +97,11 @@ BOOL pipeRead(KObject& end, void* buffer, DWORD toRead, DWORD* read) {
             SetLastError(ERROR_BROKEN_PIPE);
             return FALSE;
         }
+        // About to wait with room in the pipe: a writer waiting for more room than that must
+        // fill what there is, or neither side would move.
+        if (p.size < cap && !p.writers.empty()) p.wakeWriters();
         honourSuspension(lk, self);
+        p.readerNeeds = std::min(p.readerNeeds, enough);
         WaitQueue* queues[1] = {&p.readers};
         blockCurrent(lk, self, queues, noDeadline);
     }
@@ -100,7 +124,7 @@ BOOL pipeWrite(KObject& end, const void* buffer, DWORD toWrite, DWORD* written) 
             if (written) *written = static_cast<DWORD>(done);
             return TRUE;
         }
-        size_t cap = p.buffer.size();
+        const size_t cap = p.buffer.size();
         size_t room = cap - p.size;
         if (room > 0) {
             size_t n = std::min(room, toWrite - done);
@@ -110,10 +134,13 @@ BOOL pipeWrite(KObject& end, const void* buffer, DWORD toWrite, DWORD* written) 
             std::memcpy(p.buffer.data(), in + done + first, n - first);
             p.size += n;
             done += n;
-            if (!p.readers.empty()) p.readers.wakeAll();
+            if (!p.readers.empty() && p.size >= p.readerNeeds) p.wakeReaders();
             continue;
         }
+        // The pipe is full, so any waiting reader has all it can get.
+        if (!p.readers.empty()) p.wakeReaders();
         honourSuspension(lk, self);
+        p.writerNeeds = std::min({p.writerNeeds, toWrite - done, cap / 2});
         WaitQueue* queues[1] = {&p.writers};
         blockCurrent(lk, self, queues, noDeadline);
     }
