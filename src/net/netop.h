@@ -21,7 +21,7 @@ public:
 
     int32_t operation; // the kind of request
     int32_t state = 0;
-    int32_t value;     // the net id the request's stream is expected to get
+    int32_t value; // the net id the request's stream is expected to get
     int32_t result = 0;
 
 private:

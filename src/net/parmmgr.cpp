@@ -11,9 +11,13 @@ namespace skv {
 
 namespace {
 
-bool isBlank(const char* text) { return text == nullptr || *text == '\0'; }
+bool isBlank(const char* text) {
+    return text == nullptr || *text == '\0';
+}
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Attribute names are ASCII; the C library's case-blind compare would follow the locale.
 bool sameName(const char* a, const char* b) {
@@ -33,7 +37,8 @@ std::unique_ptr<char[]> copyText(const char* text) {
 
 parmMgr::~parmMgr() {
     for (int32_t i = 0; i < count_; ++i) {
-        std::printf("parmMgr: deleting pair %s=%s\n", pairs_[i]->name.get(), pairs_[i]->value.get());
+        std::printf("parmMgr: deleting pair %s=%s\n", pairs_[i]->name.get(),
+                    pairs_[i]->value.get());
         pairs_[i].reset();
     }
     count_ = 0;
@@ -84,7 +89,8 @@ int32_t parmMgr::removePair(const char* name) {
     int32_t i = indexOf(name);
     if (i < 0) return 0;
     pairs_[i].reset();
-    for (int32_t j = i; j + 1 < count_; ++j) pairs_[j] = std::move(pairs_[j + 1]);
+    for (int32_t j = i; j + 1 < count_; ++j)
+        pairs_[j] = std::move(pairs_[j + 1]);
     --count_;
     return 1;
 }

@@ -28,8 +28,9 @@ constexpr Entry kEntries[] = {
     {10, "Unable to locate the Quillon Media Stream server."},
     {11, "The Quillon Media Stream server has reported an unknown error.  Contact technical "
          "support."},
-    {12, "Connection failed.  Either the Quillon Media Stream server is unavailable or\nthis viewer "
-         "is incompatible with the current server version."},
+    {12,
+     "Connection failed.  Either the Quillon Media Stream server is unavailable or\nthis viewer "
+     "is incompatible with the current server version."},
     {20, "The Quillon Media Stream server has timed out.  Please try again later."},
     {30, "Error serailizing object"},
     {100, "The Skyvora Movie you are attempting to view is already open."},

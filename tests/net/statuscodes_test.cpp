@@ -38,7 +38,8 @@ TEST(StatusForError, EveryListedCodeAndTheFallback) {
         {-601, 0x80000FB1}, {-602, 0x80000FB2}, {-603, 0x80000FB3}, {-604, 0x80000FB4},
         {-605, 0x80000FB5},
     };
-    for (auto [error, status] : table) EXPECT_EQ(statusForError(error), status) << error;
+    for (auto [error, status] : table)
+        EXPECT_EQ(statusForError(error), status) << error;
     for (int32_t other : {-999, -1, -4, -402, 0, 10061})
         EXPECT_EQ(statusForError(other), 0x80000FA3u) << other;
 }
@@ -55,8 +56,10 @@ TEST(ErrorText, ErrorCodesGiveTheirEntries) {
                   kMakerWebAddress + " to obtain a compatible viewer(code 2.)");
     // Every error code from 0x80000FA2 to 0x80000FB5 except the unused 0x80000FA4 has a text.
     for (uint32_t code = 0x80000FA2; code <= 0x80000FB5; ++code) {
-        if (code == 0x80000FA4) EXPECT_EQ(textOf(code), kNoText);
-        else EXPECT_NE(textOf(code), kNoText) << std::hex << code;
+        if (code == 0x80000FA4)
+            EXPECT_EQ(textOf(code), kNoText);
+        else
+            EXPECT_NE(textOf(code), kNoText) << std::hex << code;
     }
 }
 
@@ -109,5 +112,6 @@ TEST(ModuleStrings, LoadByNumberLikeLoadString) {
     EXPECT_STREQ(moduleString(30), "Error serailizing object");
     for (uint32_t id : {1u, 2u, 3u, 4u, 6u, 8u, 9u, 10u, 11u, 12u, 20u, 100u, 101u})
         EXPECT_NE(moduleString(id), nullptr) << id;
-    for (uint32_t id = 13401; id <= 13420; ++id) EXPECT_NE(moduleString(id), nullptr) << id;
+    for (uint32_t id = 13401; id <= 13420; ++id)
+        EXPECT_NE(moduleString(id), nullptr) << id;
 }
