@@ -1,1 +1,0 @@
-// The network layer grows here.
