@@ -52,6 +52,7 @@ typedef uintptr_t SOCKET;
 #define WSAEPROTOTYPE 10041
 #define WSAENOPROTOOPT 10042
 #define WSAEPROTONOSUPPORT 10043
+#define WSAESOCKTNOSUPPORT 10044
 #define WSAEOPNOTSUPP 10045
 #define WSAEAFNOSUPPORT 10047
 #define WSAEADDRINUSE 10048
@@ -120,6 +121,11 @@ struct hostent {
 };
 #define h_addr h_addr_list[0]
 
+// As on Windows: socket and gethostbyname fail with WSANOTINITIALISED until WSAStartup has
+// succeeded; closesocket may be called while another thread is blocked on the socket, whose call
+// then fails with WSAEINTR; a blocking socket whose SO_RCVTIMEO or SO_SNDTIMEO runs out reports
+// WSAETIMEDOUT. Those two time-outs count real time, not the platform clock. send never raises a
+// signal when the peer has gone.
 SKV_PLATFORM_API int WSAStartup(WORD versionRequested, LPWSADATA data);
 SKV_PLATFORM_API int WSACleanup(void);
 SKV_PLATFORM_API int WSAGetLastError(void);
