@@ -9,10 +9,12 @@
 #include "core/memorypipe.h"
 #include "core/object.h"
 #include "core/registry.h"
+#include "net/netclasses.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool registered = [] {
         skv::registerCoreClasses();
+        skv::registerNetClasses();
         // The reader's diagnostics would flood the fuzzer's output.
         if (!std::freopen("/dev/null", "w", stdout)) return false;
         return true;
