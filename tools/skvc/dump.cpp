@@ -1,53 +1,71 @@
 #include "dump.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "core/guid.h"
 #include "core/localstream.h"
+#include "core/objectmanager.h"
 #include "core/registry.h"
+#include "core/status.h"
+#include "net/moviestream.h"
+#include "net/netclasses.h"
+#include "net/statuscodes.h"
+#include "net/statussink.h"
 
 namespace skvc {
 
 namespace {
 
 const char* kDumpHelp =
-    "usage: skvc dump FILE\n"
+    "usage: skvc dump [--status] [--keep-cache] FILE|URL\n"
     "\n"
     "Lists what a movie stream (.skm) holds: its header (movie identifier and stream\n"
     "version), one line per object (index, class, object identifier, size hint) and how\n"
     "the stream ended.\n"
     "\n"
+    "FILE is read directly. A URL (qmsp://host[:port]/path for a streaming server, or\n"
+    "file:///path) is fetched the way the player fetches it, through the movie cache.\n"
+    "  --status      print each status code of the transfer, with its name, as it arrives\n"
+    "  --keep-cache  keep the cache file afterwards (a later dump resumes from it)\n"
+    "\n"
     "exit status: 0 ended with an end marker, 1 ended early (truncated or corrupt),\n"
     "             2 bad command line, 3 not readable or not a movie stream,\n"
-    "             4 an object of an unknown class\n";
+    "             4 an object of an unknown class, 5 the movie could not be fetched\n";
 
-} // namespace
+bool isUrl(const std::string& s) {
+    auto starts = [&](const char* scheme) {
+        size_t n = std::strlen(scheme);
+        if (s.size() < n) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (std::tolower(static_cast<unsigned char>(s[i])) != scheme[i]) return false;
+        return true;
+    };
+    return starts("qmsp:") || starts("file:");
+}
 
-int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out) {
+void printHeader(const GUID& movieId, int32_t streamVersion, std::FILE* out) {
+    std::fprintf(out, "movie %s  stream version %d\n", skv::guidText(movieId).c_str(), streamVersion);
+}
+
+// The object lines and the verdict on how the stream ended.
+int printObjects(const std::vector<skv::skvObject*>& objects, skv::SerializeThread::EndReason end,
+                 const GUID& endClassId, std::FILE* out) {
     using skv::SerializeThread;
-    skv::LocalStream stream(bytes);
-    if (!stream.run()) {
-        std::fprintf(out, "not a movie stream: it does not begin with the 32-byte \"QMS \" header\n");
-        return kDumpNotAStream;
-    }
-    const auto& h = stream.header();
-    std::fprintf(out, "movie %s  stream version %d\n", skv::guidText(h.movieId).c_str(),
-                 h.streamVersion);
-    auto objects = stream.objects();
     for (size_t i = 0; i < objects.size(); ++i) {
         skv::skvObject* o = objects[i];
         std::fprintf(out, "%6zu  %-18s %s  size %d\n", i, skv::classNameOf(o->classId),
                      skv::guidText(o->objectId).c_str(), o->storedSizeHint);
     }
-    switch (stream.endReason()) {
+    switch (end) {
     case SerializeThread::EndReason::Marker:
-        std::fprintf(out, "end: %s after %zu objects\n", skv::classNameOf(stream.endClassId()),
+        std::fprintf(out, "end: %s after %zu objects\n", skv::classNameOf(endClassId),
                      objects.size());
         return kDumpOk;
     case SerializeThread::EndReason::UnknownClass:
         std::fprintf(out, "end: object %zu has an unknown class %s; the stream cannot be read "
                           "past it\n",
-                     objects.size(), skv::guidText(stream.endClassId()).c_str());
+                     objects.size(), skv::guidText(endClassId).c_str());
         return kDumpUnknownClass;
     default:
         std::fprintf(out, "end: the stream stops after %zu objects without an end marker "
@@ -57,18 +75,112 @@ int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out) {
     }
 }
 
+void printStatus(int32_t code, std::FILE* out) {
+    uint32_t c = static_cast<uint32_t>(code);
+    const char* name = skv::statusName(c);
+    if (c & 0x80000000u) {
+        char text[512];
+        skv::errorText(c, text, sizeof text);
+        std::fprintf(out, "status 0x%08X %s: %s\n", c, name ? name : "(error)", text);
+    } else {
+        std::fprintf(out, "status %u %s\n", c, name ? name : "");
+    }
+}
+
+} // namespace
+
+int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out) {
+    skv::LocalStream stream(bytes);
+    if (!stream.run()) {
+        std::fprintf(out, "not a movie stream: it does not begin with the 32-byte \"QMS \" header\n");
+        return kDumpNotAStream;
+    }
+    printHeader(stream.header().movieId, stream.header().streamVersion, out);
+    return printObjects(stream.objects(), stream.endReason(), stream.endClassId(), out);
+}
+
+int dumpUrl(const std::string& url, bool showStatus, bool keepCache, std::FILE* out) {
+    skv::registerCoreClasses();
+    skv::registerNetClasses();
+    skv::StatusQueue queue;
+    skv::MovieStream stream(url.c_str(), keepCache);
+    std::vector<skv::skvObject*> objects; // in stream order, filled on the serialize thread
+    skv::nmtx objectsLock;
+    stream.setObjectObserver([&](skv::skvObject* o) {
+        NMTX_SCOPED(guard, &objectsLock);
+        objects.push_back(o);
+    });
+    stream.setStatusWindow(&queue);
+    stream.start();
+
+    // The transfer is over once the network thread has ended and, if it got as far as starting
+    // the codec thread, inflating has ended and the objects have all been read (those two end
+    // in either order).
+    bool connected = false, netDone = false, objectsDone = false, codecDone = false, failed = false;
+    int32_t firstError = 0;
+    skv::StatusMessage m;
+    while (!(netDone && ((objectsDone && codecDone) || !connected))) {
+        if (!queue.take(&m, INFINITE)) break;
+        if (m.message == skv::kMsgStreamUpdate) continue;
+        if (showStatus) printStatus(m.code, out);
+        if (m.code < 0 && m.code != skv::statusInt(skv::stsErrorSerialzingObject)) {
+            failed = true;
+            if (!firstError) firstError = m.code;
+        }
+        connected |= m.code == skv::statusInt(skv::stsServerConnectionEstablished);
+        netDone |= m.code == skv::statusInt(skv::stsInternetThreadStopped);
+        objectsDone |= m.code == skv::statusInt(skv::stsSerializeThreadStopped);
+        codecDone |= m.code == skv::statusInt(skv::stsCodecThreadStopped);
+    }
+    if (!connected) {
+        char text[512];
+        skv::errorText(static_cast<uint32_t>(firstError ? firstError : skv::statusInt(skv::stsUnknownError)),
+                       text, sizeof text);
+        std::fprintf(stderr, "skvc: cannot fetch %s: %s\n", url.c_str(), text);
+        stream.stop();
+        return kDumpFetchFailed;
+    }
+    printHeader(stream.header().movieId, stream.header().streamVersion, out);
+    int status;
+    {
+        NMTX_SCOPED(guard, &objectsLock);
+        status = printObjects(objects, stream.serializeEndReason(), stream.serializeEndClassId(), out);
+    }
+    stream.stop();
+    if (failed && status == kDumpOk) status = kDumpFetchFailed;
+    return status;
+}
+
 int dumpCommand(const std::vector<std::string>& args) {
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(kDumpHelp, stdout);
         return kDumpOk;
     }
-    if (args.size() != 1) {
-        std::fputs("skvc dump: give exactly one movie file, e.g. 'skvc dump demo.skm'\n", stderr);
+    bool showStatus = false, keepCache = false;
+    std::vector<std::string> rest;
+    for (const std::string& a : args) {
+        if (a == "--status")
+            showStatus = true;
+        else if (a == "--keep-cache")
+            keepCache = true;
+        else if (a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "skvc dump: unknown option '%s' (see 'skvc dump --help')\n", a.c_str());
+            return kDumpUsage;
+        } else
+            rest.push_back(a);
+    }
+    if (rest.size() != 1) {
+        std::fputs("skvc dump: give exactly one movie file or URL, e.g. 'skvc dump demo.skm'\n", stderr);
+        return kDumpUsage;
+    }
+    if (isUrl(rest[0])) return dumpUrl(rest[0], showStatus, keepCache, stdout);
+    if (showStatus || keepCache) {
+        std::fputs("skvc dump: --status and --keep-cache apply to URLs only (qmsp:// or file://)\n", stderr);
         return kDumpUsage;
     }
     std::vector<unsigned char> bytes;
     std::string error;
-    if (!skv::readWholeFile(args[0], &bytes, &error)) {
+    if (!skv::readWholeFile(rest[0], &bytes, &error)) {
         std::fprintf(stderr, "skvc: %s\n", error.c_str());
         return kDumpNotAStream;
     }

@@ -14,10 +14,13 @@ enum DumpStatus : int {
     kDumpUsage = 2,        // bad command line
     kDumpNotAStream = 3,   // the file cannot be read, or is not a movie stream
     kDumpUnknownClass = 4, // an object of a class the player does not know
+    kDumpFetchFailed = 5,  // a URL whose movie could not be fetched
 };
 
 int dumpCommand(const std::vector<std::string>& args);
 // Dumps a stream held in memory to `out`; returns a DumpStatus.
 int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out);
+// Fetches a qmsp: or file: URL through a movie stream and dumps what arrived.
+int dumpUrl(const std::string& url, bool showStatus, bool keepCache, std::FILE* out);
 
 } // namespace skvc
