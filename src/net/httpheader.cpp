@@ -48,8 +48,8 @@ int32_t errorForStatus(int status) {
 bool startsWithNoCase(const char* s, const char* prefix) {
     for (; *prefix; ++s, ++prefix) {
         char a = *s >= 'A' && *s <= 'Z' ? static_cast<char>(*s - 'A' + 'a') : *s;
-        char b = *prefix >= 'A' && *prefix <= 'Z' ? static_cast<char>(*prefix - 'A' + 'a')
-                                                  : *prefix;
+        char b =
+            *prefix >= 'A' && *prefix <= 'Z' ? static_cast<char>(*prefix - 'A' + 'a') : *prefix;
         if (a != b) return false;
     }
     return true;

@@ -32,8 +32,9 @@ bool readNumber(HKEY key, const char* name, DWORD* value) {
 
 bool fromBrowser(HttpProxy* proxy) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Netscape\\Netscape Navigator\\Proxy Information",
-                      0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER,
+                      "Software\\Netscape\\Netscape Navigator\\Proxy Information", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
         return false;
     char server[kMaxText + 1];
     bool found = readText(key, "HTTP_Proxy", server) && server[0] &&

@@ -22,8 +22,7 @@ bool resolveHost(const char* host, uint32_t* address) {
     return true;
 }
 
-bool resolveHostAndPort(const char* text, uint16_t defaultPort, uint32_t* address,
-                        uint16_t* port) {
+bool resolveHostAndPort(const char* text, uint16_t defaultPort, uint32_t* address, uint16_t* port) {
     if (!text) return false;
     const char* colon = std::strchr(text, ':');
     std::string host = colon ? std::string(text, static_cast<size_t>(colon - text)) : text;

@@ -11,7 +11,6 @@ namespace skv {
 bool resolveHost(const char* host, uint32_t* address);
 
 // "host" or "host:port" (a decimal port; `defaultPort` when there is none).
-bool resolveHostAndPort(const char* text, uint16_t defaultPort, uint32_t* address,
-                        uint16_t* port);
+bool resolveHostAndPort(const char* text, uint16_t defaultPort, uint32_t* address, uint16_t* port);
 
 } // namespace skv

@@ -213,8 +213,7 @@ int32_t ServerSource::nativeAttempt(uint32_t address, int32_t offset, uint32_t g
     for (int i = 0; i < 4; ++i)
         record[2 + i] = static_cast<char>(o >> (8 * i));
     std::memcpy(record + kRecordPathOffset, path_, std::strlen(path_));
-    if (!sendAll(s, record, kRecordSize) || !receiveLengthWord(s, length))
-        return lastSocketError();
+    if (!sendAll(s, record, kRecordSize) || !receiveLengthWord(s, length)) return lastSocketError();
     return 0;
 }
 
@@ -224,8 +223,8 @@ int32_t ServerSource::httpAttempt(uint32_t address, int32_t offset, uint32_t gen
     if (s == INVALID_SOCKET) return lastSocketError();
     HttpProxy proxy;
     const bool viaProxy = findHttpProxy(&proxy);
-    sockaddr_in to = viaProxy ? inetAddress(proxy.address, proxy.port)
-                              : inetAddress(address, httpPort_);
+    sockaddr_in to =
+        viaProxy ? inetAddress(proxy.address, proxy.port) : inetAddress(address, httpPort_);
     if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0)
         return lastSocketError();
     char line[64 + kMaxPath + 32];

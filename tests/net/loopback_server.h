@@ -66,7 +66,8 @@ public:
     static std::string receiveHttpRequest(SOCKET s) {
         std::string out;
         char c;
-        while (out.size() < 4096 && (out.size() < 4 || out.compare(out.size() - 4, 4, "\r\n\r\n"))) {
+        while (out.size() < 4096 &&
+               (out.size() < 4 || out.compare(out.size() - 4, 4, "\r\n\r\n"))) {
             if (recv(s, &c, 1, 0) != 1) break;
             out.push_back(c);
         }

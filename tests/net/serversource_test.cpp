@@ -236,7 +236,8 @@ TEST_F(ServerSourceTest, FallbackGoesThroughTheBrowsersProxyWithTheServerAddress
                     char hex[9];
                     std::snprintf(hex, sizeof hex, "%08x", proxy.port());
                     return std::string(hex);
-                }() + "\n");
+                }() +
+                "\n");
     SourcePtr s = source(native.port(), direct.port());
     ASSERT_EQ(s->request(7), 0);
     ASSERT_EQ(proxy.requests().size(), 1u);
@@ -301,8 +302,8 @@ TEST_F(ServerSourceTest, BadHttpRepliesGiveTheirCodes) {
         {"HTTP/1.0 403 Forbidden\r\n\r\n", -403},
         {"SMTP ready\r\n\r\n", -500},
         {"HTTP/1.0 200 OK\r\nX-Filler: " + std::string(300, 'f') + "\r\n\r\n", -1},
-        {"HTTP/1.0 200 OK\r\nServer: x\r\n", -1},              // ends inside the header
-        {"HTTP/1.0 200 OK\r\n\r\n\x01\x02", -1},               // the length word cut short
+        {"HTTP/1.0 200 OK\r\nServer: x\r\n", -1}, // ends inside the header
+        {"HTTP/1.0 200 OK\r\n\r\n\x01\x02", -1},  // the length word cut short
         {"HTTP/1.0 200 OK\r\n \r\n" + LoopbackServer::lengthWord(-400), -400},
     };
     for (const Case& c : cases) {

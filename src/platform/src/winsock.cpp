@@ -269,8 +269,8 @@ int send(SOCKET s, const char* buffer, int length, int flags) {
     std::shared_ptr<SocketObj> so = lookup(s);
     if (!so) return SOCKET_ERROR;
     if (length < 0 || (!buffer && length > 0)) return failWith(WSAEFAULT);
-    long r = sk::sendFd(so->fd, buffer, static_cast<size_t>(length), flags,
-                        !so->nonBlocking.load());
+    long r =
+        sk::sendFd(so->fd, buffer, static_cast<size_t>(length), flags, !so->nonBlocking.load());
     return static_cast<int>(finish(r, *so));
 }
 
@@ -278,8 +278,8 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
     std::shared_ptr<SocketObj> so = lookup(s);
     if (!so) return SOCKET_ERROR;
     if (length < 0 || (!buffer && length > 0)) return failWith(WSAEFAULT);
-    long r = sk::recvFd(so->fd, buffer, static_cast<size_t>(length), flags,
-                        !so->nonBlocking.load());
+    long r =
+        sk::recvFd(so->fd, buffer, static_cast<size_t>(length), flags, !so->nonBlocking.load());
     return static_cast<int>(finish(r, *so));
 }
 

@@ -153,4 +153,3 @@ SKV_PLATFORM_API unsigned short htons(unsigned short value);
 SKV_PLATFORM_API unsigned short ntohs(unsigned short value);
 SKV_PLATFORM_API unsigned long htonl(unsigned long value);
 SKV_PLATFORM_API unsigned long ntohl(unsigned long value);
-
