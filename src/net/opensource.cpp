@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/filesource.h"
+#include "net/serversource.h"
 #include "net/source.h"
 #include "platform/win32.h"
 
@@ -57,7 +58,7 @@ Source* openSource(const char* url) {
         while (*remainder == '/')
             ++remainder;
     }
-    if (remainder && equalsNoCase(scheme, "qmsp")) return nullptr;
+    if (remainder && equalsNoCase(scheme, "qmsp")) return new ServerSource(url, remainder);
 
     std::string path;
     if (remainder && equalsNoCase(scheme, "file")) {

@@ -49,15 +49,14 @@ TEST(FullPathName, ASmallBufferGetsTheSizeNeededAndTheFilePartPointsIntoIt) {
 }
 
 TEST(DriveType, NetworkFileSystemsAreRemoteByTheMountTheyLieUnder) {
-    const char* table =
-        "27 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
-        "40 27 0:50 / /mnt/nfs rw shared:5 - nfs4 server:/export rw,vers=4.2\n"
-        "41 27 0:51 / /home/u/remote rw - fuse.sshfs u@host:/ rw\n"
-        "42 27 0:52 / /mnt/with\\040space rw - cifs //srv/share rw\n"
-        "43 40 0:53 / /mnt/nfs/local rw - tmpfs tmpfs rw\n"
-        "44 27 0:54 / /mnt/over rw - smb3 //srv/a rw\n"
-        "45 44 0:55 / /mnt/over rw - ext4 /dev/vdb rw\n"
-        "garbage line\n";
+    const char* table = "27 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
+                        "40 27 0:50 / /mnt/nfs rw shared:5 - nfs4 server:/export rw,vers=4.2\n"
+                        "41 27 0:51 / /home/u/remote rw - fuse.sshfs u@host:/ rw\n"
+                        "42 27 0:52 / /mnt/with\\040space rw - cifs //srv/share rw\n"
+                        "43 40 0:53 / /mnt/nfs/local rw - tmpfs tmpfs rw\n"
+                        "44 27 0:54 / /mnt/over rw - smb3 //srv/a rw\n"
+                        "45 44 0:55 / /mnt/over rw - ext4 /dev/vdb rw\n"
+                        "garbage line\n";
     using skv::platform::driveTypeInMountTable;
     EXPECT_EQ(driveTypeInMountTable(table, "/"), DRIVE_FIXED);
     EXPECT_EQ(driveTypeInMountTable(table, "/home/u/movie.skm"), DRIVE_FIXED);

@@ -66,8 +66,8 @@ std::string unescapeMountField(std::string_view s) {
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' &&
             s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
-            out.push_back(static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 +
-                                            (s[i + 3] - '0')));
+            out.push_back(
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0')));
             i += 3;
         } else {
             out.push_back(s[i]);
@@ -78,11 +78,11 @@ std::string unescapeMountField(std::string_view s) {
 
 bool isRemoteType(std::string_view type) {
     static constexpr std::string_view kRemote[] = {
-        "nfs",       "nfs4",      "cifs",          "smb",         "smb3",
-        "smbfs",     "smb2",      "ncpfs",         "afs",         "coda",
-        "ceph",      "glusterfs", "lustre",        "gpfs",        "davfs",
-        "fuse.sshfs", "sshfs",    "fuse.glusterfs", "fuse.s3fs",  "fuse.rclone",
-        "fuse.davfs2", "fuse.curlftpfs", "fuse.smbnetfs", "fuse.cephfs", "fuse.gcsfuse",
+        "nfs",         "nfs4",           "cifs",           "smb",         "smb3",
+        "smbfs",       "smb2",           "ncpfs",          "afs",         "coda",
+        "ceph",        "glusterfs",      "lustre",         "gpfs",        "davfs",
+        "fuse.sshfs",  "sshfs",          "fuse.glusterfs", "fuse.s3fs",   "fuse.rclone",
+        "fuse.davfs2", "fuse.curlftpfs", "fuse.smbnetfs",  "fuse.cephfs", "fuse.gcsfuse",
     };
     for (std::string_view r : kRemote)
         if (type == r) return true;
@@ -111,7 +111,7 @@ std::string resolveExisting(std::string path) {
 
 // What the file system's magic number says when no mount table can be read.
 UINT driveTypeFromMagic(const std::string& path) {
-    struct statfs st{};
+    struct statfs st {};
     if (statfs(path.c_str(), &st) != 0) return DRIVE_NO_ROOT_DIR;
     switch (static_cast<unsigned long>(st.f_type)) {
     case 0x6969ul:     // NFS
@@ -182,8 +182,8 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
 }
 
 UINT GetDriveTypeA(LPCSTR rootPathName) {
-    std::string path = rootPathName && *rootPathName ? absoluteForm(rootPathName)
-                                                     : currentDirectory();
+    std::string path =
+        rootPathName && *rootPathName ? absoluteForm(rootPathName) : currentDirectory();
     if (path.empty()) return DRIVE_NO_ROOT_DIR;
     std::string resolved = resolveExisting(path);
     std::ifstream in("/proc/self/mountinfo");

@@ -139,7 +139,8 @@ Store parseStore(std::string_view text) {
         ++lineNumber;
         std::string_view line = trim(raw);
         if (lineNumber == 1 && line.size() >= 3 && static_cast<unsigned char>(line[0]) == 0xEF &&
-            static_cast<unsigned char>(line[1]) == 0xBB && static_cast<unsigned char>(line[2]) == 0xBF)
+            static_cast<unsigned char>(line[1]) == 0xBB &&
+            static_cast<unsigned char>(line[2]) == 0xBF)
             line = trim(line.substr(3)); // a UTF-8 byte order mark
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (lineNumber == 1 && (startsWithNoCase(line, "windows registry editor") ||

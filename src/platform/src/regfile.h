@@ -14,9 +14,9 @@
 namespace skv::platform::registry {
 
 struct Value {
-    std::string name;          // as written (lookups ignore case)
-    DWORD type = 0;            // REG_SZ or REG_DWORD
-    std::vector<BYTE> data;    // REG_SZ: the text with its NUL; REG_DWORD: 4 bytes little-endian
+    std::string name;       // as written (lookups ignore case)
+    DWORD type = 0;         // REG_SZ or REG_DWORD
+    std::vector<BYTE> data; // REG_SZ: the text with its NUL; REG_DWORD: 4 bytes little-endian
 };
 
 // Values of one key by lower-cased name.

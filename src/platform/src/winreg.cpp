@@ -59,7 +59,7 @@ State& state() {
 std::shared_ptr<const reg::Store> currentStore() {
     State& s = state();
     std::string path = storePath();
-    struct stat st{};
+    struct stat st {};
     bool exists = !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     std::lock_guard<std::mutex> lk(s.mu);
     if (path == s.loadedPath && exists == s.loadedExists &&
