@@ -6,6 +6,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -183,6 +184,14 @@ int connectFd(int fd, const Inet4& to) {
     // The system says "in progress" only for the call that started the connection.
     if (errno == EINPROGRESS) return -kEWOULDBLOCK;
     return fail();
+}
+
+void awaitConnection(int fd, int ms) {
+    pollfd p{};
+    p.fd = fd;
+    p.events = POLLOUT;
+    while (::poll(&p, 1, ms) < 0 && errno == EINTR) {
+    }
 }
 
 int bindFd(int fd, const Inet4& at) {

@@ -33,6 +33,8 @@ int shutdownFd(int fd, int how); // 0 receive, 1 send, 2 both
 // A fresh non-blocking connect reports WSAEWOULDBLOCK and a pending one WSAEALREADY, as Windows
 // Sockets does; a later call succeeds once the connection is made.
 int connectFd(int fd, const Inet4& to);
+// Waits up to `ms` milliseconds of real time for a connection in progress to complete or fail.
+void awaitConnection(int fd, int ms);
 int bindFd(int fd, const Inet4& at);
 int listenFd(int fd, int backlog);
 int acceptFd(int fd, Inet4* peer);

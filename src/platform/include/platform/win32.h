@@ -234,6 +234,22 @@ SKV_PLATFORM_API DWORD GetFileAttributesA(LPCSTR name);
 SKV_PLATFORM_API BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 SKV_PLATFORM_API DWORD GetTempPathA(DWORD size, LPSTR buffer);
 SKV_PLATFORM_API UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempName);
+// The absolute form of a path: relative to the current directory, with "." and ".." taken out
+// by the text alone (links are not followed). A leading pair of separators (//host/share) is
+// kept, as Windows keeps \\server\share.
+SKV_PLATFORM_API DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
+
+#define DRIVE_UNKNOWN 0u
+#define DRIVE_NO_ROOT_DIR 1u
+#define DRIVE_REMOVABLE 2u
+#define DRIVE_FIXED 3u
+#define DRIVE_REMOTE 4u
+#define DRIVE_CDROM 5u
+#define DRIVE_RAMDISK 6u
+// Without drive letters the "drive" is the file system that holds the path (or, for a path
+// that does not exist, its nearest existing parent): DRIVE_REMOTE for a network file system
+// (NFS, SMB/CIFS, sshfs and the like), else DRIVE_FIXED. A null path means the current directory.
+SKV_PLATFORM_API UINT GetDriveTypeA(LPCSTR rootPathName);
 
 // The separator between directory and file names on this system.
 #define SKV_PATH_SEPARATOR '/'
@@ -270,7 +286,18 @@ SKV_PLATFORM_API RPC_STATUS UuidCreate(UUID* uuid);
 #define CopyFile CopyFileA
 #define GetTempPath GetTempPathA
 #define GetTempFileName GetTempFileNameA
+#define GetFullPathName GetFullPathNameA
+#define GetDriveType GetDriveTypeA
 #define GetModuleHandleEx GetModuleHandleExA
 #define GetModuleFileName GetModuleFileNameA
 #define LoadLibrary LoadLibraryA
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
+
+namespace skv::platform {
+
+// The drive type (DRIVE_REMOTE or DRIVE_FIXED) of an absolute path whose links are resolved,
+// according to a mount table in the form of /proc/self/mountinfo. GetDriveTypeA asks this of the
+// system's table; it is separate so that mount tables the machine does not have can be examined.
+SKV_PLATFORM_API UINT driveTypeInMountTable(const char* mountTable, const char* path);
+
+} // namespace skv::platform

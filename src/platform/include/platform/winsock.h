@@ -125,7 +125,9 @@ struct hostent {
 // succeeded; closesocket may be called while another thread is blocked on the socket, whose call
 // then fails with WSAEINTR; a blocking socket whose SO_RCVTIMEO or SO_SNDTIMEO runs out reports
 // WSAETIMEDOUT. Those two time-outs count real time, not the platform clock. send never raises a
-// signal when the peer has gone.
+// signal when the peer has gone. On the virtual clock a non-blocking connect that is still in
+// progress is first given up to 25 ms of real time to complete, so that a loop polling it
+// between (instant) virtual sleeps does not time out before a loopback handshake could finish.
 SKV_PLATFORM_API int WSAStartup(WORD versionRequested, LPWSADATA data);
 SKV_PLATFORM_API int WSACleanup(void);
 SKV_PLATFORM_API int WSAGetLastError(void);
