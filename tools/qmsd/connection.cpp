@@ -150,8 +150,8 @@ void serveHttp(SOCKET s, const std::string& peer, const ServeContext& ctx, bool 
         ctx.log.request(rec);
         return;
     }
-    // The rest of the header is read even when the request is refused: closing with unread bytes
-    // would reset the connection and could destroy the reply before the client sees it.
+    // The rest of the header is read even when the request is refused, so that the reply comes
+    // after the whole request as the client expects.
     for (int n = 0; r == LineReader::kLine; ++n) {
         r = reader.readLine(&line, kMaxHeaderLine);
         if (r == LineReader::kLine && line.empty()) break;

@@ -31,6 +31,22 @@ std::string bindAdvice(int error, int port, const char* option) {
     }
 }
 
+// Ends the reply with a FIN and reads what the client still sends until it closes too: closing
+// with unread bytes (a refused request's remaining header lines) would reset the connection and
+// could destroy the reply before the client has read it.
+void lingeringClose(SOCKET s) {
+    shutdown(s, SD_SEND);
+    DWORD ms = 2000;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+    char sink[4096];
+    for (int drained = 0; drained < 64 * 1024;) {
+        int n = recv(s, sink, sizeof sink, 0);
+        if (n <= 0) break;
+        drained += n;
+    }
+    closesocket(s);
+}
+
 } // namespace
 
 Server::Server(const Options& options, Logger& log) : options_(options), log_(log) {}
@@ -187,9 +203,7 @@ void Server::serve(Connection* c, Protocol protocol, std::string peer, bool busy
         serveNative(c->socket, peer, ctx, busy);
     else
         serveHttp(c->socket, peer, ctx, busy);
-    // Let the client read everything before the connection goes away.
-    shutdown(c->socket, SD_SEND);
-    closesocket(c->socket);
+    lingeringClose(c->socket);
     c->done = true;
 }
 
