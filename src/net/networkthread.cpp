@@ -164,6 +164,10 @@ void NetworkThread::transfer() {
     if (received < total && !stopRequested()) {
         stream_->post(statusInt(stsUnknownError));
         error_.store(-1);
+        // Nothing more will arrive: let the codec thread reach the end of what did instead of
+        // waiting for the rest of the movie for ever. The cache keeps every byte received, and a
+        // later open of the same movie resumes from there.
+        cache_->setExpectedSize(static_cast<uint32_t>(received));
     }
 }
 
