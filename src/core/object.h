@@ -28,7 +28,7 @@ namespace skv {
 class uArchive;
 class StreamContext;
 class skvView;
-class NSprite;
+struct SpriteChannel;
 
 // What readObjectEx saw: whether the 64-byte header could be read, and the class it named.
 struct ObjectReadInfo {
@@ -51,12 +51,13 @@ public:
     // Slot 1: called once right after the object has been read from a stream, with the movie
     // stream that read it.
     virtual void attach(StreamContext* stream) {}
-    // Slot 2: nonzero when the point lies on the member as placed by the sprite.
-    virtual int hitTest(NSprite* sprite, const tagPOINT& point) { return 0; }
-    // Slot 3: draws the member for a sprite.
-    virtual void draw(skvView* view, NSprite* sprite) {}
-    // Slot 4: positions the member for a sprite and marks the areas to repaint.
-    virtual void place(skvView* view, NSprite* sprite) {}
+    // Slot 2: nonzero when the point lies on the member as the channel places it.
+    virtual int hitTest(const SpriteChannel* channel, const tagPOINT& point) { return 0; }
+    // Slot 3: draws the member for a channel. Sounds and palettes are called without one: for
+    // them drawing means starting the sound or making the palette the stage's.
+    virtual void draw(skvView* view, const SpriteChannel* channel) {}
+    // Slot 4: positions the member for a channel and marks the areas to repaint; a sound stops.
+    virtual void place(skvView* view, const SpriteChannel* channel) {}
     // Slot 5: an estimate in bytes of the object's data.
     virtual int32_t sizeHint() { return 0; }
     // Slot 6: storing writes the header then the body; loading reads only the body (readObject

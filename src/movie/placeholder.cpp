@@ -1,1 +1,0 @@
-// The movie layer grows here.
