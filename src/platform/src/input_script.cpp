@@ -17,6 +17,7 @@ namespace {
 
 constexpr uint64_t kMaxTimeMs = uint64_t{1} << 40; // some 35 years
 constexpr size_t kMaxEvents = 1000000;
+constexpr uint64_t kModifierHoldMs = 500;
 
 struct Named {
     const char* name;
@@ -129,6 +130,7 @@ DWORD WINAPI runScript(LPVOID param) {
 
 bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, std::string* error) {
     std::vector<InputEvent> out;
+    std::vector<InputEvent> later; // modifiers still held, in time order
     std::istringstream in{std::string(text)};
     std::string line;
     uint64_t previous = 0;
@@ -156,6 +158,12 @@ bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, st
                         std::to_string(previous));
         if (at > kMaxTimeMs) return fail("the time is too far ahead");
         previous = at;
+        // Held modifiers come up once the script has reached their time (they are in time order:
+        // each is held for the same while).
+        while (!later.empty() && later.front().atMs <= at) {
+            out.push_back(later.front());
+            later.erase(later.begin());
+        }
         const std::string command = lower(w[1]);
         std::vector<std::string> args(w.begin() + 2, w.end());
         InputEvent e;
@@ -201,10 +209,13 @@ bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, st
                 e.kind = InputEvent::Kind::ButtonUp;
                 out.push_back(e);
             }
+            // A person lets go of the modifiers a while after the click, so that a program
+            // that reads GetAsyncKeyState while it handles the click still finds them down.
+            k.atMs = at + kModifierHoldMs;
             for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) {
                 k.kind = InputEvent::Kind::KeyUp;
                 k.virtualKey = *it;
-                out.push_back(k);
+                later.push_back(k);
             }
         } else if (command == "key" || command == "keydown" || command == "keyup") {
             if (args.empty())
@@ -242,8 +253,10 @@ bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, st
             return fail("\"" + w[1] + "\" is not a command: use move, click, press, release, key, "
                                       "keydown or keyup");
         }
-        if (out.size() > kMaxEvents) return fail("too many events (at most 1000000)");
+        if (out.size() + later.size() > kMaxEvents)
+            return fail("too many events (at most 1000000)");
     }
+    out.insert(out.end(), later.begin(), later.end());
     if (events) *events = std::move(out);
     return true;
 }
