@@ -1,10 +1,10 @@
 // Feeds arbitrary text to the input script parser; whatever it accepts must keep its promises:
 // events in time order, coordinates and keys in range, and a refusal that says why.
 #include <cstdint>
-#include <vector>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/display.h"
 

@@ -28,8 +28,8 @@ struct Info {
 };
 
 RGBQUAD quad(uint32_t rgb) {
-    return RGBQUAD{static_cast<BYTE>(rgb), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb >> 16),
-                   0};
+    return RGBQUAD{static_cast<BYTE>(rgb), static_cast<BYTE>(rgb >> 8),
+                   static_cast<BYTE>(rgb >> 16), 0};
 }
 
 // An 8-bit bottom-up DIB section of w x h filled by `pixel(x, y)` (y from the top), in a memory
@@ -125,8 +125,8 @@ TEST_F(Drawing, ClipRegionsLimitBitBltStretchDIBitsAndFillRect) {
     int red = 0;
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x) {
-            const bool inside = (x >= 1 && x < 4 && y >= 1 && y < 3) ||
-                                (x >= 10 && x < 12 && y >= 5 && y < 9);
+            const bool inside =
+                (x >= 1 && x < 4 && y >= 1 && y < 3) || (x >= 10 && x < 12 && y >= 5 && y < 9);
             ASSERT_EQ(img.at(x, y), inside ? kRed : kWhite) << x << "," << y;
             red += inside;
         }
@@ -141,9 +141,8 @@ TEST_F(Drawing, ClipRegionsLimitBitBltStretchDIBitsAndFillRect) {
 
     Info info(1, 1, 24);
     const uint8_t blue[4] = {0xFF, 0, 0, 0};
-    EXPECT_EQ(StretchDIBits(dc, 0, 0, 20, 10, 0, 0, 1, 1, blue, info.get(), DIB_RGB_COLORS,
-                            SRCCOPY),
-              1);
+    EXPECT_EQ(
+        StretchDIBits(dc, 0, 0, 20, 10, 0, 0, 1, 1, blue, info.get(), DIB_RGB_COLORS, SRCCOPY), 1);
     img = captureWindow(w);
     EXPECT_EQ(img.at(11, 8), kBlue);
     EXPECT_EQ(img.at(5, 5), kWhite);
@@ -167,8 +166,7 @@ TEST_F(Drawing, StretchDIBitsCountsSourceRowsFromTheBottomAndStretches) {
     for (int row = 0; row < 4; ++row)
         bits[row * 4] = bits[row * 4 + 1] = static_cast<uint8_t>(row);
     // Source rows 1 and 2 from the bottom: the top of the destination shows row 2 (blue).
-    EXPECT_EQ(StretchDIBits(dc, 0, 0, 2, 2, 0, 1, 2, 2, bits, info.get(), DIB_RGB_COLORS,
-                            SRCCOPY),
+    EXPECT_EQ(StretchDIBits(dc, 0, 0, 2, 2, 0, 1, 2, 2, bits, info.get(), DIB_RGB_COLORS, SRCCOPY),
               2);
     Image img = captureWindow(w);
     EXPECT_EQ(img.at(0, 0), kBlue);
@@ -186,8 +184,7 @@ TEST_F(Drawing, StretchDIBitsCountsSourceRowsFromTheBottomAndStretches) {
     EXPECT_EQ(captureWindow(w).at(0, 4), kRed);
     // Nonsense headers draw nothing and say so.
     info.header.biBitCount = 5;
-    EXPECT_EQ(StretchDIBits(dc, 0, 0, 2, 2, 0, 0, 2, 2, bits, info.get(), DIB_RGB_COLORS,
-                            SRCCOPY),
+    EXPECT_EQ(StretchDIBits(dc, 0, 0, 2, 2, 0, 0, 2, 2, bits, info.get(), DIB_RGB_COLORS, SRCCOPY),
               0);
     ReleaseDC(w, dc);
 }
@@ -200,10 +197,9 @@ HPALETTE palette(const std::vector<uint32_t>& colours, BYTE flags = 0, size_t fi
     lp->palVersion = 0x300;
     lp->palNumEntries = static_cast<WORD>(colours.size());
     for (size_t i = 0; i < colours.size(); ++i)
-        lp->palPalEntry[i] = PALETTEENTRY{static_cast<BYTE>(colours[i] >> 16),
-                                          static_cast<BYTE>(colours[i] >> 8),
-                                          static_cast<BYTE>(colours[i]),
-                                          static_cast<BYTE>(i >= first && i <= last ? flags : 0)};
+        lp->palPalEntry[i] = PALETTEENTRY{
+            static_cast<BYTE>(colours[i] >> 16), static_cast<BYTE>(colours[i] >> 8),
+            static_cast<BYTE>(colours[i]), static_cast<BYTE>(i >= first && i <= last ? flags : 0)};
     return CreatePalette(lp);
 }
 
@@ -265,8 +261,10 @@ TEST_F(Drawing, ARealizedIdentityPaletteShowsExactColoursOnAPaletteDisplay) {
     std::vector<uint32_t> colours(256);
     const PALETTEENTRY* statics = skv::platform::staticColours();
     for (int i = 0; i < 256; ++i) {
-        const PALETTEENTRY& e = i < 10 ? statics[i] : i >= 246 ? statics[i - 236] : PALETTEENTRY{
-            static_cast<BYTE>(i), static_cast<BYTE>(255 - i), 77, 0};
+        const PALETTEENTRY& e =
+            i < 10     ? statics[i]
+            : i >= 246 ? statics[i - 236]
+                       : PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), 77, 0};
         colours[i] = (uint32_t{e.peRed} << 16) | (uint32_t{e.peGreen} << 8) | e.peBlue;
     }
     HPALETTE pal = palette(colours, PC_NOCOLLAPSE, 10, 245);
@@ -359,7 +357,7 @@ TEST_F(Drawing, TheScreenShowsChildrenOverParentsInZOrder) {
     Image s = captureScreen();
     EXPECT_EQ(s.at(1, 1), kRed);
     EXPECT_EQ(s.at(7, 7), kGreen);
-    EXPECT_EQ(s.at(22, 22), kWhite); // b covers a and its hidden child
+    EXPECT_EQ(s.at(22, 22), kWhite);   // b covers a and its hidden child
     EXPECT_EQ(s.at(60, 5), 0x008080u); // the desktop
     SetWindowPos(a, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ShowWindow(hiddenChild, SW_SHOW);
@@ -384,13 +382,12 @@ std::vector<char> renderScene(const std::string& path, std::vector<HWND>& made) 
     HDC dc = GetDC(w);
     Info info(64, 48, 8);
     for (int i = 0; i < 256; ++i)
-        info.colours[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i * 3),
-                                  static_cast<BYTE>(i * 7), 0};
+        info.colours[i] =
+            RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i * 3), static_cast<BYTE>(i * 7), 0};
     std::vector<uint8_t> bits(64 * 48);
     for (size_t i = 0; i < bits.size(); ++i)
         bits[i] = static_cast<uint8_t>(i * 13 + GetTickCount());
-    StretchDIBits(dc, 0, 0, 64, 48, 0, 0, 64, 48, bits.data(), info.get(), DIB_RGB_COLORS,
-                  SRCCOPY);
+    StretchDIBits(dc, 0, 0, 64, 48, 0, 0, 64, 48, bits.data(), info.get(), DIB_RGB_COLORS, SRCCOPY);
     ReleaseDC(w, dc);
     std::string error;
     EXPECT_TRUE(skv::platform::saveScreenPng(path, &error)) << error;

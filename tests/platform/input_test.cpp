@@ -105,8 +105,8 @@ TEST_F(Input, AScriptArrivesAsWindowMessagesAtItsVirtualTimes) {
     // The focus has the keys, Ctrl included; WM_CHAR, posted by TranslateMessage, comes before
     // the key's release, which is input.
     std::vector<std::pair<UINT, DWORD>> want{
-        {WM_MOUSEMOVE, 100}, {WM_LBUTTONDOWN, 200}, {WM_LBUTTONUP, 200}, {WM_KEYDOWN, 300},
-        {WM_RBUTTONDOWN, 300}, {WM_RBUTTONUP, 300}, {WM_KEYDOWN, 400},  {WM_CHAR, 400},
+        {WM_MOUSEMOVE, 100},   {WM_LBUTTONDOWN, 200}, {WM_LBUTTONUP, 200}, {WM_KEYDOWN, 300},
+        {WM_RBUTTONDOWN, 300}, {WM_RBUTTONUP, 300},   {WM_KEYDOWN, 400},   {WM_CHAR, 400},
         {WM_KEYUP, 400},       {WM_KEYUP, 800}};
     EXPECT_EQ(got, want);
     auto of = [](UINT msg) { return messageLog().of(msg).front(); };
@@ -159,7 +159,8 @@ TEST_F(Input, TwoQuickClicksOnADoubleClickClassMakeADoubleClick) {
     pump();
     std::vector<UINT> downs;
     for (const Seen& s : messageLog().all())
-        if (s.message == WM_LBUTTONDOWN || s.message == WM_LBUTTONDBLCLK) downs.push_back(s.message);
+        if (s.message == WM_LBUTTONDOWN || s.message == WM_LBUTTONDBLCLK)
+            downs.push_back(s.message);
     EXPECT_EQ(downs, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN}));
 }
 

@@ -259,7 +259,7 @@ TEST_F(CrossThread, SendToAThreadThatEndsWithoutLookingFailsOnceItHasEnded) {
     SetLastError(0);
     EXPECT_EQ(SendMessageA(r.window, kA, 21, 0), 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_GE(elapsed(), 500u); // it waited for the thread, and no longer
+    EXPECT_GE(elapsed(), 500u);       // it waited for the thread, and no longer
     EXPECT_FALSE(IsWindow(r.window)); // the thread took its window along
     EXPECT_EQ(SendMessageA(r.window, kA, 21, 0), 0);
     joinThread(ender);
@@ -339,8 +339,8 @@ LRESULT CALLBACK pingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 DWORD WINAPI pongThread(LPVOID) {
-    pingPong->b = CreateWindowExA(0, "STATIC", "b", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                                  nullptr);
+    pingPong->b =
+        CreateWindowExA(0, "STATIC", "b", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     SetWindowLongPtrA(pingPong->b, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pingProc));
     SetEvent(pingPong->ready);
     MSG m;

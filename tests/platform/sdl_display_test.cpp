@@ -47,9 +47,10 @@ bool readXwd(const std::string& path, Image* out, std::string* why) {
         for (uint32_t x = 0; x < width; ++x) {
             const unsigned char* p = &d[start + size_t{y} * bytesPerLine + x * (bpp / 8)];
             const unsigned char* last = p + bpp / 8 - 1;
-            uint32_t v = byteOrder == 0 ? (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16)
-                                        : (uint32_t{last[0]} | uint32_t{last[-1]} << 8 |
-                                           uint32_t{last[-2]} << 16);
+            uint32_t v =
+                byteOrder == 0
+                    ? (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16)
+                    : (uint32_t{last[0]} | uint32_t{last[-1]} << 8 | uint32_t{last[-2]} << 16);
             out->pixels[size_t{y} * width + x] = v & 0xFFFFFF;
         }
     return true;

@@ -42,7 +42,8 @@ public:
     std::vector<UINT> sequence(HWND hwnd, std::initializer_list<UINT> ignore = {}) const {
         std::vector<UINT> out;
         for (const Seen& s : all())
-            if (s.hwnd == hwnd && std::find(ignore.begin(), ignore.end(), s.message) == ignore.end())
+            if (s.hwnd == hwnd &&
+                std::find(ignore.begin(), ignore.end(), s.message) == ignore.end())
                 out.push_back(s.message);
         return out;
     }
@@ -99,8 +100,8 @@ protected:
     HWND make(int x, int y, int w, int h, HWND parent = nullptr, DWORD style = WS_VISIBLE,
               const char* cls = kRecordingClass) {
         if (parent) style |= WS_CHILD;
-        HWND hwnd = CreateWindowExA(0, cls, "test", style, x, y, w, h, parent, nullptr, nullptr,
-                                    nullptr);
+        HWND hwnd =
+            CreateWindowExA(0, cls, "test", style, x, y, w, h, parent, nullptr, nullptr, nullptr);
         EXPECT_NE(hwnd, nullptr);
         made_.push_back(hwnd);
         return hwnd;

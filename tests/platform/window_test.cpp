@@ -24,13 +24,13 @@ TEST_F(Windows, CreationSendsItsMessagesInOrderAndClassesMatchWithoutCase) {
     EXPECT_EQ(GetWindowTextA(w, name, sizeof name), 5);
     EXPECT_STREQ(name, "title");
     // Unknown classes and children without a parent are refused.
-    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                              nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_CANNOT_FIND_WND_CLASS));
-    EXPECT_EQ(CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                              nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     // A second class of the same name is refused.
     WNDCLASSA wc{};
     wc.lpfnWndProc = recordingProc;
@@ -49,8 +49,8 @@ TEST_F(Windows, AWindowThatRefusesCreationIsDestroyed) {
     wc.lpfnWndProc = refusingProc;
     wc.lpszClassName = "SkvRefusing";
     ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND w = CreateWindowExA(0, "SkvRefusing", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                             nullptr);
+    HWND w =
+        CreateWindowExA(0, "SkvRefusing", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(w, nullptr);
     auto all = messageLog().all();
     ASSERT_FALSE(all.empty());
@@ -73,10 +73,11 @@ TEST_F(Windows, DestroyGoesParentFirstForDestroyAndChildFirstForNcDestroy) {
     ASSERT_TRUE(DestroyWindow(parent));
     std::vector<std::pair<HWND, UINT>> got;
     for (const Seen& s : messageLog().all())
-        if (s.message == WM_DESTROY || s.message == WM_NCDESTROY) got.emplace_back(s.hwnd, s.message);
-    std::vector<std::pair<HWND, UINT>> want{
-        {parent, WM_DESTROY},        {child, WM_DESTROY},   {grandchild, WM_DESTROY},
-        {grandchild, WM_NCDESTROY},  {child, WM_NCDESTROY}, {parent, WM_NCDESTROY}};
+        if (s.message == WM_DESTROY || s.message == WM_NCDESTROY)
+            got.emplace_back(s.hwnd, s.message);
+    std::vector<std::pair<HWND, UINT>> want{{parent, WM_DESTROY},     {child, WM_DESTROY},
+                                            {grandchild, WM_DESTROY}, {grandchild, WM_NCDESTROY},
+                                            {child, WM_NCDESTROY},    {parent, WM_NCDESTROY}};
     EXPECT_EQ(got, want);
     EXPECT_FALSE(IsWindow(parent));
     EXPECT_FALSE(IsWindow(child));
@@ -190,8 +191,8 @@ TEST_F(Windows, GeometryFollowsParentsAndSetWindowPosReportsMovesAndSizes) {
     EXPECT_EQ(messageLog().of(WM_MOVE).back().lParam, MAKELPARAM(3, 4));
     EXPECT_EQ(messageLog().of(WM_SIZE).back().lParam, MAKELPARAM(60, 70));
     messageLog().clear();
-    SetWindowPos(child, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER |
-                                                 SWP_NOSENDCHANGING);
+    SetWindowPos(child, nullptr, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOSENDCHANGING);
     EXPECT_EQ(messageLog().sequence(child), std::vector<UINT>{WM_WINDOWPOSCHANGED});
     // Re-parenting keeps the position relative to the new parent.
     EXPECT_EQ(SetParent(child, nullptr), parent);

@@ -86,8 +86,8 @@ void maybeAdvance() {
     auto due = [now](const ThreadObj* t) {
         return t->idle && t->deadlineUs && *t->deadlineUs <= now;
     };
-    const bool firstOnly =
-        std::any_of(s.timed.begin(), s.timed.end(), [&](ThreadObj* t) { return due(t) && t->clockFirst; });
+    const bool firstOnly = std::any_of(s.timed.begin(), s.timed.end(),
+                                       [&](ThreadObj* t) { return due(t) && t->clockFirst; });
     for (ThreadObj* t : s.timed) {
         if (due(t) && (t->clockFirst || !firstOnly)) {
             t->wokeByClock = true;

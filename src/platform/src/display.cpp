@@ -1,7 +1,7 @@
 // Choosing and running the display backend; message boxes and beeps; the headless backend.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -34,7 +34,7 @@ State& state() {
 // The buttons of each MB_ type, in order.
 const std::vector<int>& buttonsOf(UINT type) {
     static const std::vector<int> lists[] = {
-        {IDOK}, {IDOK, IDCANCEL}, {IDABORT, IDRETRY, IDIGNORE}, {IDYES, IDNO, IDCANCEL},
+        {IDOK},        {IDOK, IDCANCEL},   {IDABORT, IDRETRY, IDIGNORE}, {IDYES, IDNO, IDCANCEL},
         {IDYES, IDNO}, {IDRETRY, IDCANCEL}};
     UINT t = type & MB_TYPEMASK;
     return lists[t < 6 ? t : 0];
@@ -202,8 +202,8 @@ using namespace skv::platform::display;
 extern "C" {
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    skv::platform::MessageBoxRecord box{owner, text ? text : "", caption ? caption : "Error",
-                                        type, 0};
+    skv::platform::MessageBoxRecord box{owner, text ? text : "", caption ? caption : "Error", type,
+                                        0};
     std::shared_ptr<Backend> b;
     {
         std::lock_guard<std::mutex> g(state().mu);

@@ -133,7 +133,8 @@ StockObjects& stock() {
         const COLORREF brushColours[5] = {RGB(255, 255, 255), RGB(192, 192, 192),
                                           RGB(128, 128, 128), RGB(64, 64, 64), RGB(0, 0, 0)};
         for (int i = 0; i < 5; ++i)
-            o->brushes[i] = insertStockObject(std::make_shared<BrushObj>(BS_SOLID, brushColours[i]));
+            o->brushes[i] =
+                insertStockObject(std::make_shared<BrushObj>(BS_SOLID, brushColours[i]));
         o->brushes[NULL_BRUSH] = insertStockObject(std::make_shared<BrushObj>(BS_NULL, 0));
         const PALETTEENTRY* statics = skv::platform::staticColours();
         o->defaultPalette = insertStockObject(
@@ -225,8 +226,8 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
         }
     }
     const bool topDown = h.biHeight < 0;
-    auto b = BitmapObj::makeDibSection(h.biWidth, topDown ? -h.biHeight : h.biHeight,
-                                       h.biBitCount, topDown, colours);
+    auto b = BitmapObj::makeDibSection(h.biWidth, topDown ? -h.biHeight : h.biHeight, h.biBitCount,
+                                       topDown, colours);
     if (!b) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

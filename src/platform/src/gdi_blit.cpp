@@ -75,9 +75,9 @@ struct Colours {
     Format format = Format::Device;
     bool paletteDevice = false;
     std::array<PALETTEENTRY, 256> system{};
-    std::vector<PALETTEENTRY> logical;     // the DC's palette
-    std::vector<uint8_t> logicalToSystem;  // its system indices (palette device)
-    std::vector<PALETTEENTRY> table;       // an 8-bit bitmap's colours
+    std::vector<PALETTEENTRY> logical;    // the DC's palette
+    std::vector<uint8_t> logicalToSystem; // its system indices (palette device)
+    std::vector<PALETTEENTRY> table;      // an 8-bit bitmap's colours
     std::array<uint8_t, 20> staticToSystem{};
 
     uint32_t mask() const {
@@ -180,9 +180,8 @@ bool takeTarget(HDC dc, Target& t) {
         std::copy(d.systemPalette, d.systemPalette + 256, c.system.begin());
         const PALETTEENTRY* statics = skv::platform::staticColours();
         for (int i = 0; i < 20; ++i)
-            c.staticToSystem[i] = static_cast<uint8_t>(
-                nearestEntry(d.systemPalette, 256, statics[i].peRed, statics[i].peGreen,
-                             statics[i].peBlue));
+            c.staticToSystem[i] = static_cast<uint8_t>(nearestEntry(
+                d.systemPalette, 256, statics[i].peRed, statics[i].peGreen, statics[i].peBlue));
     }
     if (c.paletteDevice && c.logicalToSystem.size() != c.logical.size()) c.logical.clear();
     return true;
@@ -282,7 +281,8 @@ public:
             identity_ = true;
         } else if (src.format == Format::Index8) {
             useLut_ = true;
-            const bool sameTable = dst.format == Format::Index8 && dst.table.size() == src.table.size() &&
+            const bool sameTable = dst.format == Format::Index8 &&
+                                   dst.table.size() == src.table.size() &&
                                    std::memcmp(dst.table.data(), src.table.data(),
                                                src.table.size() * sizeof(PALETTEENTRY)) == 0;
             for (unsigned i = 0; i < 256; ++i) {
@@ -294,7 +294,8 @@ public:
                     lut_[i] = dst.fromRgb(r, g, b);
                 }
             }
-        } else if (!(dst.format == Format::Index8 || (dst.format == Format::Device && dst.paletteDevice)) &&
+        } else if (!(dst.format == Format::Index8 ||
+                     (dst.format == Format::Device && dst.paletteDevice)) &&
                    !(src.format == Format::Device && src.paletteDevice)) {
             identity_ = true; // red-green-blue on both sides
         }
@@ -356,8 +357,7 @@ void transfer(const View& dst, const Region& clip, RECT area, const View* src, C
 }
 
 std::unique_lock<std::mutex> lockFor(bool needed) {
-    return needed ? std::unique_lock<std::mutex>(win::wmMutex())
-                  : std::unique_lock<std::mutex>();
+    return needed ? std::unique_lock<std::mutex>(win::wmMutex()) : std::unique_lock<std::mutex>();
 }
 
 void drawn(const Target& t) {
@@ -475,7 +475,8 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int 
     };
     auto mapY = [&](int dy) {
         const int offset = static_cast<int>(static_cast<int64_t>(dy) * sourceHeight / height);
-        return topDown ? sourceY + offset : bitmapHeight - 1 - (sourceY + sourceHeight - 1 - offset);
+        return topDown ? sourceY + offset
+                       : bitmapHeight - 1 - (sourceY + sourceHeight - 1 - offset);
     };
     auto lock = lockFor(needsWmLock(t));
     View dv = viewOf(t, false);

@@ -188,8 +188,8 @@ UINT RealizePalette(HDC dc) {
     UINT changed = realizePalette(*palette, foreground);
     if (changed > 0) {
         skv::platform::win::screenChanged();
-        skv::platform::win::postToTopLevel(WM_PALETTECHANGED,
-                                           reinterpret_cast<WPARAM>(d->window()), 0);
+        skv::platform::win::postToTopLevel(WM_PALETTECHANGED, reinterpret_cast<WPARAM>(d->window()),
+                                           0);
     }
     return changed;
 }

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "gdi_dc.h"
-#include "screen.h"
 #include "platform/display.h"
+#include "screen.h"
 
 namespace skv::platform::gdi {
 

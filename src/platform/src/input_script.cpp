@@ -25,11 +25,11 @@ struct Named {
 };
 
 constexpr Named kKeys[] = {
-    {"return", VK_RETURN}, {"enter", VK_RETURN},  {"escape", VK_ESCAPE},  {"esc", VK_ESCAPE},
-    {"space", VK_SPACE},   {"tab", VK_TAB},       {"backspace", VK_BACK}, {"left", VK_LEFT},
-    {"right", VK_RIGHT},   {"up", VK_UP},         {"down", VK_DOWN},      {"home", VK_HOME},
-    {"end", VK_END},       {"pageup", VK_PRIOR},  {"pagedown", VK_NEXT},  {"insert", VK_INSERT},
-    {"delete", VK_DELETE}, {"shift", VK_SHIFT},   {"ctrl", VK_CONTROL},   {"control", VK_CONTROL},
+    {"return", VK_RETURN}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE},  {"esc", VK_ESCAPE},
+    {"space", VK_SPACE},   {"tab", VK_TAB},      {"backspace", VK_BACK}, {"left", VK_LEFT},
+    {"right", VK_RIGHT},   {"up", VK_UP},        {"down", VK_DOWN},      {"home", VK_HOME},
+    {"end", VK_END},       {"pageup", VK_PRIOR}, {"pagedown", VK_NEXT},  {"insert", VK_INSERT},
+    {"delete", VK_DELETE}, {"shift", VK_SHIFT},  {"ctrl", VK_CONTROL},   {"control", VK_CONTROL},
     {"alt", VK_MENU},
 };
 
@@ -116,8 +116,7 @@ DWORD WINAPI runScript(LPVOID param) {
             const uint64_t at = job->startMs + e.atMs;
             if (now >= at) break;
             const uint64_t wait = std::min<uint64_t>(at - now, 0x7FFFFFFF);
-            if (WaitForSingleObject(job->stop, static_cast<DWORD>(wait)) == WAIT_OBJECT_0)
-                return 0;
+            if (WaitForSingleObject(job->stop, static_cast<DWORD>(wait)) == WAIT_OBJECT_0) return 0;
         }
         if (WaitForSingleObject(job->stop, 0) == WAIT_OBJECT_0) return 0;
         deliver(e);
@@ -183,17 +182,25 @@ bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, st
             out.push_back(e);
         } else if (command == "click" || command == "press" || command == "release") {
             if (!point(0))
-                return fail(command + " takes X and Y, then optionally left, right or middle and "
-                                      "ctrl or shift: \"" + command + " 10 20 right ctrl\"");
+                return fail(command +
+                            " takes X and Y, then optionally left, right or middle and "
+                            "ctrl or shift: \"" +
+                            command + " 10 20 right ctrl\"");
             std::vector<int> modifiers;
             for (size_t i = 2; i < args.size(); ++i) {
                 const std::string a = lower(args[i]);
-                if (a == "left") e.button = MouseButton::Left;
-                else if (a == "right") e.button = MouseButton::Right;
-                else if (a == "middle") e.button = MouseButton::Middle;
-                else if (a == "ctrl" || a == "control") modifiers.push_back(VK_CONTROL);
-                else if (a == "shift") modifiers.push_back(VK_SHIFT);
-                else return fail("\"" + args[i] + "\" is not left, right, middle, ctrl or shift");
+                if (a == "left")
+                    e.button = MouseButton::Left;
+                else if (a == "right")
+                    e.button = MouseButton::Right;
+                else if (a == "middle")
+                    e.button = MouseButton::Middle;
+                else if (a == "ctrl" || a == "control")
+                    modifiers.push_back(VK_CONTROL);
+                else if (a == "shift")
+                    modifiers.push_back(VK_SHIFT);
+                else
+                    return fail("\"" + args[i] + "\" is not left, right, middle, ctrl or shift");
             }
             InputEvent k = e;
             for (int m : modifiers) {
@@ -224,9 +231,12 @@ bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, st
             std::vector<int> modifiers;
             for (size_t i = 1; i < args.size(); ++i) {
                 const std::string a = lower(args[i]);
-                if (a == "ctrl" || a == "control") modifiers.push_back(VK_CONTROL);
-                else if (a == "shift") modifiers.push_back(VK_SHIFT);
-                else return fail("\"" + args[i] + "\" is not ctrl or shift");
+                if (a == "ctrl" || a == "control")
+                    modifiers.push_back(VK_CONTROL);
+                else if (a == "shift")
+                    modifiers.push_back(VK_SHIFT);
+                else
+                    return fail("\"" + args[i] + "\" is not ctrl or shift");
             }
             const int vk = keyOf(args[0]);
             if (!vk) return fail("\"" + args[0] + "\" is not a key name this format knows");
@@ -250,8 +260,9 @@ bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, st
                 out.push_back(e);
             }
         } else {
-            return fail("\"" + w[1] + "\" is not a command: use move, click, press, release, key, "
-                                      "keydown or keyup");
+            return fail("\"" + w[1] +
+                        "\" is not a command: use move, click, press, release, key, "
+                        "keydown or keyup");
         }
         if (out.size() + later.size() > kMaxEvents)
             return fail("too many events (at most 1000000)");
@@ -261,8 +272,7 @@ bool parseInputScript(std::string_view text, std::vector<InputEvent>* events, st
     return true;
 }
 
-bool loadInputScript(const std::string& path, std::vector<InputEvent>* events,
-                     std::string* error) {
+bool loadInputScript(const std::string& path, std::vector<InputEvent>* events, std::string* error) {
     std::ifstream f(path, std::ios::binary);
     if (!f) {
         if (error) *error = "cannot open the input script " + path + ": check the path";

@@ -47,15 +47,15 @@ struct Window {
     HINSTANCE instance = nullptr;
     std::vector<uint8_t> extra;
 
-    Window* parent = nullptr;       // the desktop for a top-level window; null for the desktop
-    std::vector<Window*> children;  // z-order, top first
-    RECT rect{};                    // in the parent's client coordinates
+    Window* parent = nullptr;      // the desktop for a top-level window; null for the desktop
+    std::vector<Window*> children; // z-order, top first
+    RECT rect{};                   // in the parent's client coordinates
 
     DWORD threadId = 0;
     std::shared_ptr<MessageQueue> queue;
 
-    gdi::Region update;   // client coordinates
-    bool erase = false;   // the next BeginPaint sends WM_ERASEBKGND
+    gdi::Region update; // client coordinates
+    bool erase = false; // the next BeginPaint sends WM_ERASEBKGND
     bool destroying = false;
 
     std::vector<std::pair<std::string, HANDLE>> props;
@@ -73,8 +73,8 @@ struct SentMessage {
     LPARAM lParam;
     LRESULT result = 0;
     bool done = false;
-    bool failed = false;                        // the window or its thread went away
-    std::shared_ptr<MessageQueue> senderQueue;  // null: nobody waits (SendNotifyMessage)
+    bool failed = false;                       // the window or its thread went away
+    std::shared_ptr<MessageQueue> senderQueue; // null: nobody waits (SendNotifyMessage)
 };
 
 struct Timer {
@@ -94,8 +94,8 @@ struct MessageQueue : std::enable_shared_from_this<MessageQueue> {
     std::vector<Timer> timers;
     bool quit = false;
     int quitCode = 0;
-    bool dead = false;       // the thread has ended
-    bool paintHint = false;  // a window of the thread may need painting
+    bool dead = false;      // the thread has ended
+    bool paintHint = false; // a window of the thread may need painting
     kernel::WaitQueue waiters;
     // Only the owning thread touches these.
     std::vector<std::shared_ptr<SentMessage>> handling; // innermost last; null: not a send
@@ -105,7 +105,7 @@ struct MessageQueue : std::enable_shared_from_this<MessageQueue> {
 
 // ---- windows (window-manager lock held) --------------------------------------------------------
 
-Window* findWindow(HWND h);   // null for an invalid or dying-and-gone window
+Window* findWindow(HWND h); // null for an invalid or dying-and-gone window
 Window& desktopWindow();
 bool isDescendant(const Window* ancestor, const Window* w);
 bool visibleOnScreen(const Window* w); // it and all its ancestors WS_VISIBLE

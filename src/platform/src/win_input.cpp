@@ -2,9 +2,9 @@
 // events a backend (or an input script) reports, turned into queued input messages.
 #include <algorithm>
 #include <atomic>
-#include <utility>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "platform/display.h"
 #include "screen.h"
@@ -97,7 +97,9 @@ bool activateOnClick(HWND hwnd, UINT message) {
 }
 
 void loseInputState(const std::vector<HWND>& windows) {
-    auto in = [&](HWND h) { return h && std::find(windows.begin(), windows.end(), h) != windows.end(); };
+    auto in = [&](HWND h) {
+        return h && std::find(windows.begin(), windows.end(), h) != windows.end();
+    };
     HWND lostFocus = nullptr, lostActive = nullptr;
     {
         std::lock_guard<std::mutex> g(wmMutex());
@@ -162,8 +164,8 @@ void deliverMouse(UINT message, POINT at) {
         Window* target = s.capture ? findWindow(s.capture) : nullptr;
         if (!target) target = windowAt(at);
         if (!target || target == &desktopWindow() || !target->queue) return;
-        const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
-                          message == WM_MBUTTONDOWN;
+        const bool down =
+            message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
         const DWORD now = GetTickCount();
         if (down) {
             const bool dbl = target->cls && (target->cls->style & CS_DBLCLKS) &&
@@ -232,9 +234,14 @@ void injectKey(int virtualKey, bool down) {
         if (!target && s.active) target = findWindow(s.active);
         if (!target || !target->queue) return;
         // Repeat count 1, no scan code; bit 30 the previous state, bit 31 set on release.
-        LPARAM lParam = 1 | (wasDown ? (1 << 30) : 0) | (down ? 0 : static_cast<LPARAM>(0x80000000u));
-        msg = MSG{target->handle, static_cast<UINT>(down ? WM_KEYDOWN : WM_KEYUP),
-                  static_cast<WPARAM>(virtualKey), lParam, GetTickCount(), cursorPos()};
+        LPARAM lParam =
+            1 | (wasDown ? (1 << 30) : 0) | (down ? 0 : static_cast<LPARAM>(0x80000000u));
+        msg = MSG{target->handle,
+                  static_cast<UINT>(down ? WM_KEYDOWN : WM_KEYUP),
+                  static_cast<WPARAM>(virtualKey),
+                  lParam,
+                  GetTickCount(),
+                  cursorPos()};
         q = target->queue;
     }
     postTo(*q, msg, true);

@@ -484,9 +484,9 @@ DWORD GetQueueStatus(UINT flags) {
     DWORD status = 0;
     if (!q->posted.empty()) status |= QS_POSTMESSAGE;
     for (const MSG& m : q->input)
-        status |= m.message == WM_MOUSEMOVE            ? QS_MOUSEMOVE
-                  : m.message >= WM_MOUSEFIRST          ? QS_MOUSEBUTTON
-                                                        : QS_KEY;
+        status |= m.message == WM_MOUSEMOVE    ? QS_MOUSEMOVE
+                  : m.message >= WM_MOUSEFIRST ? QS_MOUSEBUTTON
+                                               : QS_KEY;
     if (q->paintHint) status |= QS_PAINT;
     if (!q->sent.empty()) status |= QS_SENDMESSAGE;
     const uint64_t now = kernel::nowUs();

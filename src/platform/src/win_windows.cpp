@@ -139,7 +139,9 @@ bool sameThread(const Window* w) {
 // Places `w` in its parent's z-order.
 void placeInZOrder(Window* w, HWND insertAfter) {
     auto& siblings = w->parent->children;
-    auto remove = [&] { siblings.erase(std::remove(siblings.begin(), siblings.end(), w), siblings.end()); };
+    auto remove = [&] {
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), w), siblings.end());
+    };
     if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
         remove();
         siblings.insert(siblings.begin(), w);
@@ -324,8 +326,8 @@ int GetClassNameA(HWND window, LPSTR name, int size) {
 
 // ---- creation and destruction ----------------------------------------------------------------
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
     if (x == CW_USEDEFAULT) x = y = 0;
     if (width == CW_USEDEFAULT) width = 320, height = 240;
@@ -374,8 +376,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         handle = w->handle;
         m.windows[reinterpret_cast<uintptr_t>(handle)] = std::move(w);
     }
-    CREATESTRUCTA cs{param, instance, menu, parent, height, width, y, x,
-                     static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCTA cs{
+        param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+        windowName, className, exStyle};
     if (!SendMessageA(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         std::lock_guard<std::mutex> g(wmMutex());
         if (Window* w = findWindow(handle)) removeSubtree(w);
@@ -482,8 +485,8 @@ HWND SetParent(HWND window, HWND newParent) {
         SetLastError(ERROR_INVALID_PARAMETER); // would make a loop
         return nullptr;
     }
-    HWND previous = w->parent && w->parent != &desktopWindow() ? w->parent->handle
-                                                               : GetDesktopWindow();
+    HWND previous =
+        w->parent && w->parent != &desktopWindow() ? w->parent->handle : GetDesktopWindow();
     unlink(w);
     w->parent = p;
     p->children.insert(p->children.begin(), w);

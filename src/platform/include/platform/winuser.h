@@ -42,7 +42,9 @@ typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b)                                                                             \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff)))     \
+                                                      << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
@@ -257,8 +259,8 @@ SKV_PLATFORM_API int GetClassNameA(HWND window, LPSTR name, int size);
 // to the new window on the calling thread, which owns it. A window with WS_CHILD needs a parent.
 // CW_USEDEFAULT places a top-level window at (0, 0) with the size 320 x 240.
 SKV_PLATFORM_API HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName,
-                                      DWORD style, int x, int y, int width, int height,
-                                      HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+                                      DWORD style, int x, int y, int width, int height, HWND parent,
+                                      HMENU menu, HINSTANCE instance, LPVOID param);
 // Only the owning thread destroys a window (ERROR_ACCESS_DENIED otherwise). WM_DESTROY goes to
 // the window and then to its children, WM_NCDESTROY to the children first; children owned by
 // other threads get theirs as sent messages. Messages still queued for the window are dropped,
@@ -467,8 +469,8 @@ SKV_PLATFORM_API UINT GetDoubleClickTime(void);
 // CreateCursor (this system has no resource sections to load them from).
 SKV_PLATFORM_API HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 // A monochrome cursor from AND and XOR planes (rows of ((width + 15) / 16) * 2 bytes).
-SKV_PLATFORM_API HCURSOR CreateCursor(HINSTANCE instance, int hotX, int hotY, int width,
-                                      int height, const void* andPlane, const void* xorPlane);
+SKV_PLATFORM_API HCURSOR CreateCursor(HINSTANCE instance, int hotX, int hotY, int width, int height,
+                                      const void* andPlane, const void* xorPlane);
 SKV_PLATFORM_API BOOL DestroyCursor(HCURSOR cursor);
 // Returns the previous cursor; a null cursor hides it. The display backend shows the cursor.
 SKV_PLATFORM_API HCURSOR SetCursor(HCURSOR cursor);

@@ -3,8 +3,8 @@
 // whenever it changed, follows SetCursor, and shows message boxes as SDL dialogs.
 #include <SDL.h>
 
-#include <condition_variable>
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <thread>
@@ -289,8 +289,8 @@ private:
         cursorKnown_ = true;
         int systemId, w, h, hotX, hotY;
         std::vector<uint8_t> andPlane, xorPlane;
-        if (!cursor || !win::cursorShape(cursor, &systemId, &w, &h, &hotX, &hotY, &andPlane,
-                                         &xorPlane)) {
+        if (!cursor ||
+            !win::cursorShape(cursor, &systemId, &w, &h, &hotX, &hotY, &andPlane, &xorPlane)) {
             SDL_ShowCursor(SDL_DISABLE);
             return;
         }
