@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   zlib1g-dev libjpeg62-turbo-dev libpng-dev libsdl2-dev libopus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-apps
 )
 
 missing=()

@@ -83,8 +83,13 @@ void maybeAdvance() {
         now = *earliest;
         s.virtualNowUs.store(now, std::memory_order_release);
     }
+    auto due = [now](const ThreadObj* t) {
+        return t->idle && t->deadlineUs && *t->deadlineUs <= now;
+    };
+    const bool firstOnly = std::any_of(s.timed.begin(), s.timed.end(),
+                                       [&](ThreadObj* t) { return due(t) && t->clockFirst; });
     for (ThreadObj* t : s.timed) {
-        if (t->idle && t->deadlineUs && *t->deadlineUs <= now) {
+        if (due(t) && (t->clockFirst || !firstOnly)) {
             t->wokeByClock = true;
             wake(*t);
         }

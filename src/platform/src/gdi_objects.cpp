@@ -93,6 +93,11 @@ HGDIOBJ insertGdiObject(std::shared_ptr<GdiObject> object) {
     return h;
 }
 
+HGDIOBJ insertStockObject(std::shared_ptr<GdiObject> object) {
+    object->stock = true;
+    return insertGdiObject(std::move(object));
+}
+
 std::shared_ptr<GdiObject> lookupGdiObject(HGDIOBJ h) {
     std::shared_ptr<GdiObject> o = table().lookup(h);
     if (!o) SetLastError(ERROR_INVALID_HANDLE);
@@ -114,6 +119,12 @@ extern "C" {
 BOOL DeleteObject(HGDIOBJ object) {
     std::shared_ptr<GdiObject> o = lookupGdiObject(object);
     if (!o || !o->deletable()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (o->stock) return TRUE;
+    if (o->selections.load() > 0) {
+        // Still selected into a DC: the DC would go on drawing with it.
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

@@ -5,6 +5,7 @@
 // insertGdiObject; DeleteObject (or ReleaseDC/DeleteDC for DCs) takes it out.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "platform/wingdi.h"
@@ -13,7 +14,7 @@ namespace skv::platform::gdi {
 
 class GdiObject {
 public:
-    enum class Kind { Palette, DC };
+    enum class Kind { Palette, DC, Bitmap, Brush, Region };
 
     explicit GdiObject(Kind kind) : kind_(kind) {}
     virtual ~GdiObject() = default;
@@ -29,9 +30,17 @@ public:
     // kind has nothing to describe or the buffer is too small.
     virtual int describe(int size, void* buffer) const { return 0; }
 
+    // A stock object survives DeleteObject (which still succeeds).
+    bool stock = false;
+    // How many DCs have the object selected; DeleteObject refuses while any has.
+    std::atomic<int> selections{0};
+
 private:
     Kind kind_;
 };
+
+// Enters a stock object: the same handle for the life of the process.
+HGDIOBJ insertStockObject(std::shared_ptr<GdiObject> object);
 
 // Enters `object`; null (ERROR_NOT_ENOUGH_MEMORY) when the table is full.
 HGDIOBJ insertGdiObject(std::shared_ptr<GdiObject> object);

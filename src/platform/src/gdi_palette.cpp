@@ -6,6 +6,7 @@
 
 #include "gdi_dc.h"
 #include "platform/display.h"
+#include "screen.h"
 
 namespace skv::platform::gdi {
 
@@ -68,20 +69,91 @@ int PaletteObj::describe(int size, void* buffer) const {
     return sizeof(WORD);
 }
 
-UINT PaletteObj::nearest(COLORREF colour) const {
-    int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
-    std::lock_guard<std::mutex> lk(mu_);
+UINT nearestEntry(const PALETTEENTRY* entries, size_t count, int r, int g, int b) {
     UINT best = 0;
     int bestDistance = 0x7fffffff;
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        const PALETTEENTRY& e = entries_[i];
+    for (size_t i = 0; i < count; ++i) {
+        const PALETTEENTRY& e = entries[i];
         int d = sq(e.peRed - r) + sq(e.peGreen - g) + sq(e.peBlue - b);
         if (d < bestDistance) {
             bestDistance = d;
             best = static_cast<UINT>(i);
+            if (d == 0) break;
         }
     }
     return best;
+}
+
+UINT PaletteObj::nearest(COLORREF colour) const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return nearestEntry(entries_.data(), entries_.size(), GetRValue(colour), GetGValue(colour),
+                        GetBValue(colour));
+}
+
+std::vector<uint8_t> systemIndicesOf(const PaletteObj& palette) {
+    std::vector<uint8_t> map = palette.realizedMap();
+    std::vector<PALETTEENTRY> entries = palette.entries();
+    if (map.size() == entries.size()) return map;
+    DisplayState& d = displayState();
+    std::lock_guard<std::mutex> g(d.mu);
+    if (!d.paletteDisplay) return {};
+    map.resize(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        map[i] = static_cast<uint8_t>(nearestEntry(d.systemPalette, 256, entries[i].peRed,
+                                                   entries[i].peGreen, entries[i].peBlue));
+    return map;
+}
+
+UINT realizePalette(PaletteObj& palette, bool foreground) {
+    std::vector<PALETTEENTRY> entries = palette.entries();
+    std::vector<uint8_t> map(entries.size());
+    UINT changed = 0;
+    {
+        DisplayState& d = displayState();
+        std::lock_guard<std::mutex> g(d.mu);
+        if (!d.paletteDisplay) return 0;
+        // The entries a foreground palette may take; the rest hold the static colours.
+        int first = 10, last = 245;
+        if (d.systemUse == SYSPAL_NOSTATIC) first = 1, last = 254;
+        if (d.systemUse == SYSPAL_NOSTATIC256) first = 0, last = 255;
+        int next = first;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const PALETTEENTRY& e = entries[i];
+            if (e.peFlags & PC_EXPLICIT) {
+                map[i] = static_cast<uint8_t>(e.peRed | (e.peGreen << 8)); // an index, low byte
+                continue;
+            }
+            if (foreground) {
+                bool own = (e.peFlags & (PC_NOCOLLAPSE | PC_RESERVED)) != 0;
+                bool matched = false;
+                if (!own) {
+                    // Reuse an entry of the same colour: a static one, or one taken already.
+                    for (int s = 0; s < 256 && !matched; ++s) {
+                        bool usable = s < first || s > last || s < next;
+                        const PALETTEENTRY& p = d.systemPalette[s];
+                        if (usable && p.peRed == e.peRed && p.peGreen == e.peGreen &&
+                            p.peBlue == e.peBlue) {
+                            map[i] = static_cast<uint8_t>(s);
+                            matched = true;
+                        }
+                    }
+                }
+                if (!matched && next <= last) {
+                    PALETTEENTRY& p = d.systemPalette[next];
+                    if (p.peRed != e.peRed || p.peGreen != e.peGreen || p.peBlue != e.peBlue)
+                        ++changed;
+                    p = PALETTEENTRY{e.peRed, e.peGreen, e.peBlue, 0};
+                    map[i] = static_cast<uint8_t>(next++);
+                    matched = true;
+                }
+                if (matched) continue;
+            }
+            map[i] = static_cast<uint8_t>(
+                nearestEntry(d.systemPalette, 256, e.peRed, e.peGreen, e.peBlue));
+        }
+    }
+    palette.setRealizedMap(std::move(map));
+    return changed;
 }
 
 } // namespace skv::platform::gdi
@@ -89,10 +161,14 @@ UINT PaletteObj::nearest(COLORREF colour) const {
 namespace skv::platform {
 
 void setPaletteDisplay(bool on) {
-    gdi::DisplayState& d = gdi::displayState();
-    std::lock_guard<std::mutex> g(d.mu);
-    d.paletteDisplay = on;
-    gdi::resetSystemPalette(d);
+    {
+        gdi::DisplayState& d = gdi::displayState();
+        std::lock_guard<std::mutex> g(d.mu);
+        d.paletteDisplay = on;
+        gdi::resetSystemPalette(d);
+    }
+    // Pictures hold values of the old kind of display.
+    win::resetPictures();
 }
 
 bool isPaletteDisplay() {

@@ -31,10 +31,25 @@ public:
     UINT set(UINT start, UINT count, const PALETTEENTRY* in);
     UINT nearest(COLORREF colour) const;
 
+    // On a palette display: the system palette index of every entry as the last realization
+    // set it; empty until the palette is realized.
+    std::vector<uint8_t> realizedMap() const {
+        std::lock_guard<std::mutex> g(mu_);
+        return map_;
+    }
+    void setRealizedMap(std::vector<uint8_t> map) {
+        std::lock_guard<std::mutex> g(mu_);
+        map_ = std::move(map);
+    }
+
 private:
     mutable std::mutex mu_;
     std::vector<PALETTEENTRY> entries_;
+    std::vector<uint8_t> map_;
 };
+
+// The nearest entry (squared distance, lower index on ties) among `count` entries.
+UINT nearestEntry(const PALETTEENTRY* entries, size_t count, int r, int g, int b);
 
 // The display's state: its kind, and on a palette display the system palette and its use.
 struct DisplayState {
@@ -44,5 +59,12 @@ struct DisplayState {
     PALETTEENTRY systemPalette[256]{};
 };
 DisplayState& displayState();
+
+// The system palette indices of a palette's entries: as realized, or (not realized yet) the
+// nearest system colours. Empty on a true-colour display.
+std::vector<uint8_t> systemIndicesOf(const PaletteObj& palette);
+// Realizes a palette on a palette display. In the foreground it takes the free system entries;
+// answers the number of system entries whose colour changed.
+UINT realizePalette(PaletteObj& palette, bool foreground);
 
 } // namespace skv::platform::gdi

@@ -107,6 +107,11 @@ public:
     DWORD suspendCount = 0;
     int priority = THREAD_PRIORITY_NORMAL;
     bool ended = false;
+    bool endHookRan = false;
+    // On the virtual clock, a thread whose wait is due is woken before the others due at the
+    // same time, which stay asleep until every participant is idle again: what it does at that
+    // time (delivering scripted input) is in place before anything else of that time runs.
+    bool clockFirst = false;
     DWORD exitCode = STILL_ACTIVE;
     WaitQueue endQueue;
     std::vector<MutexObj*> owned;
@@ -142,8 +147,12 @@ void addParticipant(ThreadObj& t, bool idle);
 void removeParticipant(ThreadObj& t);
 
 // The end of a thread: records the exit code, abandons its mutexes, signals its handle and takes
-// it out of the virtual clock.
+// it out of the virtual clock. The thread-end hook runs first, on the ending thread, without the
+// scheduler lock (the window system uses it to take the thread's windows and queue down).
 void finishThread(ThreadObj& t, DWORD exitCode);
+using ThreadEndHook = void (*)(ThreadObj& t);
+void setThreadEndHook(ThreadEndHook hook);
+
 // Releases every mutex `t` owns as abandoned (sync.cpp).
 void abandonMutexes(ThreadObj& t);
 

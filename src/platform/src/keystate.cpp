@@ -20,6 +20,11 @@ extern "C" SHORT GetAsyncKeyState(int virtualKey) {
     return result;
 }
 
+extern "C" SHORT GetKeyState(int virtualKey) {
+    if (virtualKey < 0 || virtualKey > 255) return 0;
+    return (keys[virtualKey].load() & 1) ? static_cast<SHORT>(0x8000) : 0;
+}
+
 namespace skv::platform {
 
 void setKeyState(int virtualKey, bool down) {

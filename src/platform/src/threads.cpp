@@ -113,7 +113,24 @@ std::shared_ptr<ThreadObj> currentThreadShared() {
     return currentThread().shared_from_this();
 }
 
+namespace {
+std::atomic<ThreadEndHook> threadEndHook{nullptr};
+} // namespace
+
+void setThreadEndHook(ThreadEndHook hook) {
+    threadEndHook.store(hook);
+}
+
 void finishThread(ThreadObj& t, DWORD exitCode) {
+    if (ThreadEndHook hook = threadEndHook.load()) {
+        bool first;
+        {
+            Lock lk = lockScheduler();
+            first = !t.ended && !t.endHookRan;
+            t.endHookRan = true;
+        }
+        if (first) hook(t);
+    }
     Lock lk = lockScheduler();
     if (t.ended) return;
     t.ended = true;

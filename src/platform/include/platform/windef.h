@@ -16,6 +16,7 @@ typedef struct HPEN__* HPEN;
 typedef struct HRGN__* HRGN;
 
 typedef DWORD COLORREF;
+typedef uintptr_t ULONG_PTR;
 
 typedef struct tagRECT {
     LONG left;

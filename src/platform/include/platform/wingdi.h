@@ -121,17 +121,159 @@ SKV_PLATFORM_API UINT SetSystemPaletteUse(HDC dc, UINT use);
 #define OBJ_DC 3
 #define OBJ_PAL 5
 #define OBJ_BITMAP 7
+#define OBJ_REGION 8
 #define OBJ_MEMDC 10
 
-// Deletes a GDI object other than a DC. FALSE for an invalid handle.
+#define GDI_ERROR 0xFFFFFFFFL
+#define HGDI_ERROR ((HGDIOBJ)(intptr_t)-1)
+
+// Deletes a GDI object other than a DC. FALSE for an invalid handle and for an object selected
+// into a DC; a stock object is not deleted, and the call succeeds.
 SKV_PLATFORM_API BOOL DeleteObject(HGDIOBJ object);
 // OBJ_PAL, OBJ_DC ... for a live object; 0 (ERROR_INVALID_HANDLE) otherwise.
 SKV_PLATFORM_API DWORD GetObjectType(HGDIOBJ object);
-// For a palette, `buffer` receives its entry count as a WORD. Answers the bytes stored (or, with a
-// null buffer, needed); 0 on failure.
+// For a palette, `buffer` receives its entry count as a WORD; for a bitmap a BITMAP, or a
+// DIBSECTION when the buffer is that large and the bitmap is a DIB section; for a brush a
+// LOGBRUSH. Answers the bytes stored (or, with a null buffer, needed); 0 on failure.
 SKV_PLATFORM_API int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
 
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define DEFAULT_PALETTE 15
+// Stock objects live as long as the process; DEFAULT_PALETTE holds the 20 static colours.
+SKV_PLATFORM_API HGDIOBJ GetStockObject(int index);
+// Selects a bitmap (memory DCs only; a bitmap is in one DC at a time), a brush or a region (a
+// copy becomes the clip region; the result is then the region's complexity). Returns the object
+// replaced, null on failure.
+SKV_PLATFORM_API HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+SKV_PLATFORM_API HGDIOBJ GetCurrentObject(HDC dc, UINT type);
+
+// ---- bitmaps --------------------------------------------------------------------------------
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP, *LPBITMAP;
+
+typedef struct tagDIBSECTION {
+    BITMAP dsBm;
+    BITMAPINFOHEADER dsBmih;
+    DWORD dsBitfields[3];
+    HANDLE dshSection;
+    DWORD dsOffset;
+} DIBSECTION;
+
+// An 8-bit DIB section has a colour table (biClrUsed entries, 256 when 0; with DIB_PAL_COLORS it
+// is built from the DC's palette); 24- and 32-bit ones have none. Rows are bottom-up for a
+// positive height, top-down for a negative one. Width and height are limited to 16384; the
+// header must have biSize of at least 40, one plane and BI_RGB. The bits live until
+// DeleteObject.
+SKV_PLATFORM_API HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
+                                          HANDLE section, DWORD offset);
+// The colour table of the 8-bit DIB section selected into a memory DC. Answers the entries set
+// or read.
+SKV_PLATFORM_API UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colours);
+SKV_PLATFORM_API UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colours);
+
+// ---- brushes --------------------------------------------------------------------------------
+#define BS_SOLID 0
+#define BS_NULL 1
+#define BS_HOLLOW BS_NULL
+
+typedef struct tagLOGBRUSH {
+    UINT lbStyle;
+    COLORREF lbColor;
+    ULONG_PTR lbHatch;
+} LOGBRUSH;
+
+SKV_PLATFORM_API HBRUSH CreateSolidBrush(COLORREF colour);
+
+// ---- regions --------------------------------------------------------------------------------
+#define ERROR 0
+#define NULLREGION 1
+#define SIMPLEREGION 2
+#define COMPLEXREGION 3
+#define RGN_ERROR ERROR
+#define RGN_AND 1
+#define RGN_OR 2
+#define RGN_XOR 3
+#define RGN_DIFF 4
+#define RGN_COPY 5
+
+SKV_PLATFORM_API HRGN CreateRectRgn(int left, int top, int right, int bottom);
+SKV_PLATFORM_API HRGN CreateRectRgnIndirect(const RECT* rect);
+SKV_PLATFORM_API BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom);
+// `destination` must exist already; it may be one of the sources. Answers the result's
+// complexity, or ERROR.
+SKV_PLATFORM_API int CombineRgn(HRGN destination, HRGN a, HRGN b, int mode);
+SKV_PLATFORM_API int OffsetRgn(HRGN region, int dx, int dy);
+SKV_PLATFORM_API int GetRgnBox(HRGN region, LPRECT rect);
+SKV_PLATFORM_API BOOL PtInRegion(HRGN region, int x, int y);
+SKV_PLATFORM_API BOOL EqualRgn(HRGN a, HRGN b);
+// A copy of the region (DC coordinates) becomes the clip region; null removes it. Every drawing
+// call honours it.
+SKV_PLATFORM_API int SelectClipRgn(HDC dc, HRGN region);
+// The bounds of what a DC can draw on now (its surface, clipped), in DC coordinates.
+SKV_PLATFORM_API int GetClipBox(HDC dc, LPRECT rect);
+
+// ---- drawing ----------------------------------------------------------------------------------
+#define SRCCOPY 0x00CC0020u
+#define SRCPAINT 0x00EE0086u
+#define SRCAND 0x008800C6u
+#define SRCINVERT 0x00660046u
+#define NOTSRCCOPY 0x00330008u
+#define DSTINVERT 0x00550009u
+#define BLACKNESS 0x00000042u
+#define WHITENESS 0x00FF0062u
+
+#define BLACKONWHITE 1
+#define WHITEONBLACK 2
+#define COLORONCOLOR 3
+#define HALFTONE 4
+#define STRETCH_DELETESCANS COLORONCOLOR
+
+// Raster operations supported: SRCCOPY, SRCPAINT, SRCAND, SRCINVERT, NOTSRCCOPY, DSTINVERT,
+// BLACKNESS and WHITENESS; they combine device values (colour indices on a palette display or in
+// an 8-bit bitmap, red-green-blue elsewhere). Colours are matched as the DCs' palettes say: a
+// source bitmap's colours go to the nearest entry of the destination DC's palette on a palette
+// display, to the nearest entry of the colour table in an 8-bit destination bitmap.
+SKV_PLATFORM_API HDC CreateCompatibleDC(HDC dc);
+SKV_PLATFORM_API BOOL DeleteDC(HDC dc);
+SKV_PLATFORM_API BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source,
+                             int sourceX, int sourceY, DWORD rop);
+// Source coordinates count from the bitmap's first row in memory: the bottom row of a bottom-up
+// bitmap. Stretching picks the nearest source pixel whatever the stretch mode. Answers the number
+// of source rows drawn, 0 on failure.
+SKV_PLATFORM_API int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX,
+                                   int sourceY, int sourceWidth, int sourceHeight, const void* bits,
+                                   const BITMAPINFO* info, UINT usage, DWORD rop);
+SKV_PLATFORM_API int SetStretchBltMode(HDC dc, int mode);
+SKV_PLATFORM_API int GetStretchBltMode(HDC dc);
+// Drawing is done when the call returns; nothing is batched.
+SKV_PLATFORM_API BOOL GdiFlush(void);
+
+// ---- palettes in DCs ------------------------------------------------------------------------
+// On a palette display a palette realized in a window DC that is not forced to the background
+// takes the free system palette entries in order (entries with PC_NOCOLLAPSE or PC_RESERVED
+// always get an entry of their own while entries are free; others reuse an entry of the same
+// colour); one realized elsewhere maps each entry to the nearest system colour. Answers the
+// number of system palette entries whose colour changed, and posts WM_PALETTECHANGED to the
+// top-level windows when there were any. On a true-colour display it answers 0.
+SKV_PLATFORM_API HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+SKV_PLATFORM_API UINT RealizePalette(HDC dc);
+
 // ---- device contexts ------------------------------------------------------------------------
+#define HORZRES 8
+#define VERTRES 10
 #define BITSPIXEL 12
 #define PLANES 14
 #define NUMCOLORS 24
@@ -151,12 +293,15 @@ SKV_PLATFORM_API int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
 #define RC_STRETCHBLT 0x0800
 #define RC_STRETCHDIB 0x2000
 
-// A null window gives a DC for the whole screen. Every DC obtained here is given back with
-// ReleaseDC.
+// A window DC draws into the window's client area (its own picture: see platform/winuser.h). A
+// null window gives a DC for the whole screen: drawing on it paints the desktop under the
+// windows, reading from it reads what the screen shows. Every DC obtained here is given back
+// with ReleaseDC.
 SKV_PLATFORM_API HDC GetDC(HWND window);
 SKV_PLATFORM_API int ReleaseDC(HWND window, HDC dc);
 // RASTERCAPS has RC_PALETTE only on a palette display; SIZEPALETTE 256 and NUMRESERVED 20 there,
-// 0 on a true-colour display. Unknown indices answer 0.
+// 0 on a true-colour display. HORZRES and VERTRES give the screen's size. Memory DCs answer as
+// the display does. Unknown indices answer 0.
 SKV_PLATFORM_API int GetDeviceCaps(HDC dc, int index);
 
 } // extern "C"
