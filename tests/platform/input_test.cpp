@@ -63,6 +63,21 @@ TEST(InputScript, RejectsMistakesWithTheLineAndWhatToDo) {
     EXPECT_NE(error.find("cannot open the input script"), std::string::npos);
 }
 
+// Handles messages until the input script has delivered everything and its messages are all
+// taken. The count drops only after an event's messages are posted, so a drain that follows a
+// zero count sees them all; waiting in GetMessage instead could miss that the last message was
+// the one just handled. The one-millisecond sleeps are on the virtual clock.
+template <typename Handle>
+void pumpUntilScriptDone(MSG& m, Handle handle) {
+    for (;;) {
+        const bool done = skv::platform::pendingInputEvents() == 0;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            handle();
+        if (done) return;
+        Sleep(1);
+    }
+}
+
 using Input = WindowTest;
 
 TEST_F(Input, AScriptArrivesAsWindowMessagesAtItsVirtualTimes) {
@@ -90,10 +105,7 @@ TEST_F(Input, AScriptArrivesAsWindowMessagesAtItsVirtualTimes) {
         TranslateMessage(&m);
         DispatchMessageA(&m);
     };
-    while (skv::platform::pendingInputEvents() > 0 && GetMessageA(&m, nullptr, 0, 0))
-        handle();
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-        handle();
+    pumpUntilScriptDone(m, handle);
     std::vector<std::pair<UINT, DWORD>> got;
     for (const Seen& s : messageLog().all()) {
         if (s.hwnd != stage) continue;
@@ -154,8 +166,7 @@ TEST_F(Input, TwoQuickClicksOnADoubleClickClassMakeADoubleClick) {
     ASSERT_TRUE(parseInputScript("0 click 5 5\n100 click 6 5\n1000 click 6 5\n", &events, nullptr));
     skv::platform::runInputScript(events);
     MSG m;
-    while (skv::platform::pendingInputEvents() > 0 && GetMessageA(&m, nullptr, 0, 0))
-        DispatchMessageA(&m);
+    pumpUntilScriptDone(m, [&] { DispatchMessageA(&m); });
     pump();
     std::vector<UINT> downs;
     for (const Seen& s : messageLog().all())
