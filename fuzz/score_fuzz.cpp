@@ -30,6 +30,7 @@ public:
         bitmap->objectId = skv::memberGuid(5);
         store.add(bitmap);
     }
+    ~Stream() override { store.clear(); }
     skv::qmsObjectManager* getObjectManager() override { return &store; }
     void post(int32_t) override {}
     bool onProgress(uint32_t, uint32_t) override { return true; }
@@ -82,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The archive's short-read diagnostics would flood the fuzzer's output.
     static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
     (void)quiet;
-    static Stream stream;
+    Stream stream; // per input: a static one would be torn down after the platform's thread records
     const int32_t seed = size > 0 ? data[0] : 0;
 
     skv::skvScoreCursor cursor(data, static_cast<int32_t>(size));

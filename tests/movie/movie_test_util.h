@@ -79,6 +79,8 @@ class StoreStream : public StreamContext {
 public:
     qmsObjectManager store;
 
+    ~StoreStream() override { store.clear(); } // the manager leaves its objects to whoever stops
+
     qmsObjectManager* getObjectManager() override { return &store; }
     void post(int32_t) override {}
     bool onProgress(uint32_t, uint32_t) override { return true; }
