@@ -146,7 +146,9 @@ SKV_PLATFORM_API bool loadInputScript(const std::string& path, std::vector<Input
 // any thread woken at that time runs, and the clock moves on to it when every participating
 // thread is idle, so a script makes a run deterministic.
 SKV_PLATFORM_API void runInputScript(std::vector<InputEvent> events);
-// Events of the running script not delivered yet.
+// Events of the running script not delivered yet. An event counts until just after it has been
+// queued, so 0 means everything is in the queues (a thread may see an event's message a moment
+// before the count drops).
 SKV_PLATFORM_API size_t pendingInputEvents();
 
 } // namespace skv::platform
