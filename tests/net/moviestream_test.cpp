@@ -52,6 +52,16 @@ StreamRun runToEnd(MovieStream& s, StatusQueue& q) {
     return r;
 }
 
+// Starts the stream with `q` as its status receiver and runs it to the end.
+StreamRun play(MovieStream& s, StatusQueue& q) {
+    s.setStatusWindow(&q);
+    if (!s.start()) {
+        ADD_FAILURE() << "the stream did not start";
+        return {};
+    }
+    return runToEnd(s, q);
+}
+
 bool holds(const std::vector<int32_t>& v, StatusCode c) {
     return std::find(v.begin(), v.end(), statusInt(c)) != v.end();
 }
@@ -145,9 +155,7 @@ TEST_F(MovieStreamTest, CompleteCacheOfTheSameMovieIsUsedWithoutFetching) {
 
     StatusQueue q;
     MovieStream s(url().c_str(), true);
-    s.setStatusWindow(&q);
-    ASSERT_TRUE(s.start());
-    StreamRun r = runToEnd(s, q);
+    StreamRun r = play(s, q);
     EXPECT_FALSE(holds(r.codes, stsUnknownError));
     expectMovie(s.getObjectManager(), 10, 2000, 2);
     s.stop();
@@ -167,9 +175,7 @@ TEST_F(MovieStreamTest, PartialCacheResumesFromItsEnd) {
 
     StatusQueue q;
     MovieStream s(url().c_str(), true);
-    s.setStatusWindow(&q);
-    ASSERT_TRUE(s.start());
-    StreamRun r = runToEnd(s, q);
+    StreamRun r = play(s, q);
     EXPECT_FALSE(holds(r.codes, stsUnknownError));
     expectMovie(s.getObjectManager(), 20, 2500, 3);
     s.stop();
@@ -185,9 +191,7 @@ TEST_F(MovieStreamTest, CacheOfAnotherMovieIsTruncatedAndRefilled) {
 
     StatusQueue q;
     MovieStream s(url().c_str(), true);
-    s.setStatusWindow(&q);
-    ASSERT_TRUE(s.start());
-    runToEnd(s, q);
+    play(s, q);
     expectMovie(s.getObjectManager(), 5, 1000, 5);
     s.stop();
     EXPECT_EQ(readBytes(cachePath), movie); // nothing of the longer old copy is left behind
@@ -200,9 +204,7 @@ TEST_F(MovieStreamTest, WrongMagicIsReportedThenTheNetworkThreadEnds) {
     StatusQueue q;
     MovieStream s(url().c_str(), false);
     cachePath = s.cachePath();
-    s.setStatusWindow(&q);
-    ASSERT_TRUE(s.start());
-    StreamRun r = runToEnd(s, q);
+    StreamRun r = play(s, q);
     EXPECT_EQ(r.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), statusInt(stsBadStreamHeader),
                                              statusInt(stsInternetThreadStopped)}));
 }
@@ -211,9 +213,7 @@ TEST_F(MovieStreamTest, MissingFileAndCutStreamEndWithTheirErrors) {
     {
         StatusQueue q;
         MovieStream s(url().c_str(), false); // nothing written at moviePath
-        s.setStatusWindow(&q);
-        ASSERT_TRUE(s.start());
-        StreamRun r = runToEnd(s, q);
+        StreamRun r = play(s, q);
         EXPECT_EQ(r.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), statusInt(stsUnknownError),
                                                  statusInt(stsInternetThreadStopped)}));
     }
@@ -224,9 +224,7 @@ TEST_F(MovieStreamTest, MissingFileAndCutStreamEndWithTheirErrors) {
         writeBytes(moviePath, movie);
         StatusQueue q;
         MovieStream s(url().c_str(), false);
-        s.setStatusWindow(&q);
-        ASSERT_TRUE(s.start());
-        StreamRun r = runToEnd(s, q);
+        StreamRun r = play(s, q);
         EXPECT_TRUE(holds(r.codes, stsUnknownError));
         EXPECT_FALSE(holds(r.codes, stsServerConnectionEstablished));
     }

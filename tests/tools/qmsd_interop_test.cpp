@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "logger.h"
+#include "saved_env.h"
 #include "net/serversource.h"
 #include "net/source.h"
 #include "options.h"
@@ -30,13 +31,6 @@ using SourcePtr = std::unique_ptr<skv::Source, SourceDeleter>;
 class QmsdInterop : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"SKV_REGISTRY", "http_proxy"}) {
-            const char* v = std::getenv(name);
-            saved_.push_back({name, v != nullptr, v ? v : ""});
-        }
-        // No proxy unless a test names one.
-        setenv("SKV_REGISTRY", "/nonexistent/skv-registry.conf", 1);
-        unsetenv("http_proxy");
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() /
                ("qmsd_interop_" + std::to_string(::getpid()) + "_" + info->name());
@@ -58,12 +52,6 @@ protected:
         server_.reset();
         std::fclose(logFile_);
         fs::remove_all(dir_);
-        for (const auto& s : saved_) {
-            if (s.set)
-                setenv(s.name, s.value.c_str(), 1);
-            else
-                unsetenv(s.name);
-        }
     }
 
     void start() {
@@ -89,12 +77,7 @@ protected:
         return out;
     }
 
-    struct Saved {
-        const char* name;
-        bool set;
-        std::string value;
-    };
-    std::vector<Saved> saved_;
+    skv::test::SavedProxyEnvironment environment_; // no proxy unless a test names one
     fs::path dir_;
     std::string movie_;
     qmsd::Options options_;

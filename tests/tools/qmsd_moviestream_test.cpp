@@ -14,6 +14,7 @@
 #include "core/objectmanager.h"
 #include "core/status.h"
 #include "logger.h"
+#include "saved_env.h"
 #include "net/moviestream.h"
 #include "net/netclasses.h"
 #include "net/statussink.h"
@@ -52,6 +53,15 @@ Outcome runToEnd(StatusQueue& q) {
     return o;
 }
 
+Outcome play(MovieStream& s, StatusQueue& q) {
+    s.setStatusWindow(&q);
+    if (!s.start()) {
+        ADD_FAILURE() << "the stream did not start";
+        return {};
+    }
+    return runToEnd(q);
+}
+
 bool holds(const std::vector<int32_t>& v, uint32_t code) {
     return std::find(v.begin(), v.end(), static_cast<int32_t>(code)) != v.end();
 }
@@ -61,12 +71,6 @@ protected:
     void SetUp() override {
         registerNetBlob();
         registerNetClasses();
-        for (const char* name : {"SKV_REGISTRY", "http_proxy"}) {
-            const char* v = std::getenv(name);
-            saved_.push_back({name, v != nullptr, v ? v : ""});
-        }
-        setenv("SKV_REGISTRY", "/nonexistent/skv-registry.conf", 1);
-        unsetenv("http_proxy");
         dir_ = tempDir() + uniqueName("_dir");
         std::string mk = "mkdir -p '" + dir_ + "'";
         ASSERT_EQ(std::system(mk.c_str()), 0);
@@ -90,12 +94,6 @@ protected:
         std::remove(cachePathForUrl(url_.c_str()).c_str());
         std::string rm = "rm -rf '" + dir_ + "'";
         (void)std::system(rm.c_str());
-        for (const auto& s : saved_) {
-            if (s.set)
-                setenv(s.name, s.value.c_str(), 1);
-            else
-                unsetenv(s.name);
-        }
     }
 
     void start() {
@@ -122,12 +120,7 @@ protected:
         return lines;
     }
 
-    struct Saved {
-        const char* name;
-        bool set;
-        std::string value;
-    };
-    std::vector<Saved> saved_;
+    skv::test::SavedProxyEnvironment environment_; // no proxy unless a test names one
     std::string dir_, logPath_, url_;
     std::vector<uint8_t> movie_;
     FILE* logFile_ = nullptr;
@@ -140,9 +133,7 @@ TEST_F(QmsdMovieStream, WholeMovieOverTheNativeProtocol) {
     start();
     StatusQueue q;
     MovieStream s(url_.c_str(), false);
-    s.setStatusWindow(&q);
-    ASSERT_TRUE(s.start());
-    Outcome o = runToEnd(q);
+    Outcome o = play(s, q);
     ASSERT_GE(o.codes.size(), 3u);
     EXPECT_EQ(o.codes[0], statusInt(stsInternetThreadStarted));
     EXPECT_EQ(o.codes[1], statusInt(stsServerConnectionEstablished));
@@ -162,9 +153,7 @@ TEST_F(QmsdMovieStream, SilentNativePortFallsBackToHttpThroughTheProxy) {
     setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(server_->httpPort()) + "/").c_str(), 1);
     StatusQueue q;
     MovieStream s(url_.c_str(), false);
-    s.setStatusWindow(&q);
-    ASSERT_TRUE(s.start());
-    Outcome o = runToEnd(q);
+    Outcome o = play(s, q);
     EXPECT_TRUE(holds(o.codes, stsServerConnectionEstablished));
     EXPECT_EQ(s.serializeEndReason(), SerializeThread::EndReason::Marker);
     std::vector<uint8_t> log = readBytes(logPath_);
@@ -179,9 +168,7 @@ TEST_F(QmsdMovieStream, CutTransferResumesFromThePersistentCache) {
     {
         StatusQueue q;
         MovieStream s(url_.c_str(), true);
-        s.setStatusWindow(&q);
-        ASSERT_TRUE(s.start());
-        Outcome o = runToEnd(q);
+        Outcome o = play(s, q);
         EXPECT_TRUE(holds(o.codes, stsUnknownError));
         s.stop();
     }
@@ -197,9 +184,7 @@ TEST_F(QmsdMovieStream, CutTransferResumesFromThePersistentCache) {
     start();
     StatusQueue q;
     MovieStream s(url_.c_str(), true);
-    s.setStatusWindow(&q);
-    ASSERT_TRUE(s.start());
-    Outcome o = runToEnd(q);
+    Outcome o = play(s, q);
     EXPECT_FALSE(holds(o.codes, stsUnknownError));
     EXPECT_EQ(s.serializeEndReason(), SerializeThread::EndReason::Marker);
     // After the header check, the movie is asked for again from the end of the cached part,
@@ -221,9 +206,7 @@ TEST_F(QmsdMovieStream, MissingMovieAndRefusedPortGiveTheirStatuses) {
         StatusQueue q;
         std::string missing = url_.substr(0, url_.rfind('/')) + "/none.skm";
         MovieStream s(missing.c_str(), false);
-        s.setStatusWindow(&q);
-        ASSERT_TRUE(s.start());
-        Outcome o = runToEnd(q);
+        Outcome o = play(s, q);
         EXPECT_EQ(o.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), static_cast<int32_t>(0x80000FAC),
                                                  statusInt(stsInternetThreadStopped)}));
     }
@@ -235,9 +218,7 @@ TEST_F(QmsdMovieStream, MissingMovieAndRefusedPortGiveTheirStatuses) {
     {
         StatusQueue q;
         MovieStream s(url_.c_str(), false);
-        s.setStatusWindow(&q);
-        ASSERT_TRUE(s.start());
-        Outcome o = runToEnd(q);
+        Outcome o = play(s, q);
         EXPECT_EQ(o.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), static_cast<int32_t>(0x80000FB4),
                                                  statusInt(stsInternetThreadStopped)}));
         EXPECT_GE(platform::clockNowMs() - 1000000, 30000u);
