@@ -123,19 +123,32 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
             SKV_NEED(opPushZero);
             *++sp = ScriptValue::integer(0);
             break;
-        case opMul:
-        case opAdd:
-        case opSub:
-        case opDiv:
-        case opMod:
-            SKV_NEED(opAdd);
-            if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {
-                sp[-1].payload =
-                    integerArithmetic(op, int32_t(sp[-1].payload), int32_t(sp[0].payload));
-                --sp;
-                break;
-            }
-            goto binarySlow;
+#define SKV_ARITH(opc)                                                                             \
+    case opc:                                                                                      \
+        SKV_NEED(opc);                                                                             \
+        if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {                                 \
+            int32_t r_ = integerArithmetic(opc, int32_t(sp[-1].payload), int32_t(sp[0].payload));  \
+            /* An assignment to a local that holds nothing to release takes the result at once. */ \
+            if (code[pc + 1] == op1(opPopLocal) && pc + 1 < end) {                                 \
+                uint32_t i_ = uint32_t(code[pc + 2]) >> 3;                                         \
+                if (i_ < localCount && !L[i_].owned) {                                             \
+                    L[i_] = ScriptValue::integer(r_);                                              \
+                    sp -= 2;                                                                       \
+                    pc += 3;                                                                       \
+                    continue;                                                                      \
+                }                                                                                  \
+            }                                                                                      \
+            sp[-1].payload = r_;                                                                   \
+            --sp;                                                                                  \
+            break;                                                                                 \
+        }                                                                                          \
+        goto binarySlow;
+            SKV_ARITH(opMul)
+            SKV_ARITH(opAdd)
+            SKV_ARITH(opSub)
+            SKV_ARITH(opDiv)
+            SKV_ARITH(opMod)
+#undef SKV_ARITH
         case opLt:
         case opLe:
         case opNe:
@@ -145,14 +158,29 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
             SKV_NEED(opLt);
             if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {
                 int32_t x = int32_t(sp[-1].payload), y = int32_t(sp[0].payload);
-                bool r = op == opLt   ? x < y
-                         : op == opLe ? x <= y
-                         : op == opNe ? x != y
-                         : op == opEq ? x == y
-                         : op == opGt ? x > y
-                                      : x >= y;
+                int c = (x > y) - (x < y);
+                // Bit c+1 of each mask says whether the opcode holds for c = -1, 0, 1.
+                static constexpr uint8_t kHolds[6] = {0b001, 0b011, 0b101, 0b010, 0b100, 0b110};
+                const bool holds = (kHolds[op - opLt] >> (c + 1)) & 1;
+                // A comparison feeding a conditional jump branches at once; the flag it would
+                // push is popped straight away by the jump.
+                const uint32_t next = pc + 1;
+                const uint8_t nextOp = code[next];
+                if ((nextOp == op1(opJumpIfZero) || nextOp == op2(opJumpIfZero)) && next < end) {
+                    sp -= 2;
+                    pc = next;
+                    if (!holds) {
+                        const int32_t d = (nextOp & 0x80)
+                                              ? int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8)))
+                                              : int32_t(code[pc + 1]);
+                        SKV_JUMP_TO(int64_t(pc) + d);
+                        continue;
+                    }
+                    pc += 1u + (nextOp >> 6);
+                    continue;
+                }
                 --sp;
-                sp->payload = r;
+                sp->payload = holds;
                 break;
             }
             goto binarySlow;

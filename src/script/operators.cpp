@@ -1,6 +1,5 @@
 #include "script/operators.h"
 
-#include <climits>
 #include <cstring>
 #include <string>
 
@@ -23,28 +22,6 @@ struct Released {
 };
 
 } // namespace
-
-int32_t integerArithmetic(uint8_t opcode, int32_t x, int32_t y) {
-    uint32_t ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
-    switch (opcode) {
-    case opMul:
-        return static_cast<int32_t>(ux * uy);
-    case opAdd:
-        return static_cast<int32_t>(ux + uy);
-    case opSub:
-        return static_cast<int32_t>(ux - uy);
-    case opDiv:
-        // Scripts expect a number, not a stop: x / 0 is 0 and INT_MIN / -1 wraps.
-        if (y == 0) return 0;
-        if (y == -1) return static_cast<int32_t>(0u - ux);
-        return x / y;
-    case opMod:
-        if (y == 0 || y == -1) return 0;
-        return x % y;
-    default:
-        return 0;
-    }
-}
 
 int compareValues(const ScriptValue& a, const ScriptValue& b) {
     if (!a.isText() && !b.isText()) {
