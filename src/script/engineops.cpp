@@ -33,6 +33,13 @@ ChunkBounds boundsFrom(const ScriptValue* eight) {
 
 } // namespace
 
+// A local exists while its slot lies at or below the top: a handler that popped below its frame
+// has moved the values of the slots above.
+bool ScriptEngine::localIsLive(const Activation& act, uint32_t index) const {
+    return index < static_cast<uint32_t>(act.localCount) &&
+           int64_t(act.localBase) + index <= int64_t(top_);
+}
+
 void ScriptEngine::getChunkOp() {
     Held text{pop()};
     ChunkBounds b = boundsFrom(stack_.get() + top_ - 7);
@@ -50,7 +57,7 @@ void ScriptEngine::putChunkOp(Activation& act, int32_t mode) {
     Held insert{pop()};
     if (mode != 0x15 && mode != 0x25 && mode != 0x35) fail(kScriptBadChunkMode);
     uint32_t index = static_cast<uint32_t>(ref.v.asInt()) >> 3;
-    if (index >= static_cast<uint32_t>(act.localCount)) return;
+    if (!localIsLive(act, index)) return;
     ScriptValue& local = stack_[static_cast<size_t>(act.localBase) + index];
     Held oldText{toText(local)};
     Held newText{toText(insert.v)};
@@ -78,7 +85,7 @@ void ScriptEngine::deleteChunkOp(Activation& act) {
     ChunkBounds b = boundsFrom(stack_.get() + top_ - 7);
     drop(8);
     uint32_t index = static_cast<uint32_t>(ref.v.asInt()) >> 3;
-    if (index >= static_cast<uint32_t>(act.localCount)) return;
+    if (!localIsLive(act, index)) return;
     ScriptValue& local = stack_[static_cast<size_t>(act.localBase) + index];
     Held oldText{toText(local)};
     std::string_view t = oldText.v.text();

@@ -69,6 +69,9 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
     ScriptValue* const S = stack_.get();
     ScriptValue* const spMax = S + kMaxValues;
     ScriptValue* sp = S + top_;
+    // A handler may pop below its own frame; the slots of its parameters and locals then hold
+    // values moved elsewhere, so a variable is only read or written while it lies at or below
+    // the top of the stack.
     ScriptValue* const P = S + act.paramBase;
     ScriptValue* const L = S + act.localBase;
     const uint32_t paramSlots = static_cast<uint32_t>(act.paramSlots);
@@ -131,7 +134,7 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
             /* An assignment to a local that holds nothing to release takes the result at once. */ \
             if (code[pc + 1] == op1(opPopLocal) && pc + 1 < end) {                                 \
                 uint32_t i_ = uint32_t(code[pc + 2]) >> 3;                                         \
-                if (i_ < localCount && !L[i_].owned) {                                             \
+                if (i_ < localCount && L + i_ <= sp - 2 && !L[i_].owned) {                                             \
                     L[i_] = ScriptValue::integer(r_);                                              \
                     sp -= 2;                                                                       \
                     pc += 3;                                                                       \
@@ -259,13 +262,15 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
         SKV_BOTH(opPushParam): {
             SKV_NEED(op1(opPushParam));
             uint32_t i = uint32_t(n) >> 3;
-            *++sp = i < paramSlots ? shareValue(P[i]) : ScriptValue{};
+            ScriptValue v = (i < paramSlots && P + i <= sp) ? shareValue(P[i]) : ScriptValue{};
+            *++sp = v;
             break;
         }
         SKV_BOTH(opPushLocal): {
             SKV_NEED(op1(opPushLocal));
             uint32_t i = uint32_t(n) >> 3;
-            *++sp = i < localCount ? shareValue(L[i]) : ScriptValue{};
+            ScriptValue v = (i < localCount && L + i <= sp) ? shareValue(L[i]) : ScriptValue{};
+            *++sp = v;
             break;
         }
         SKV_BOTH(opPopGlobal): {
@@ -286,7 +291,7 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
             const bool isLocal = opBase(op) == opPopLocal;
             uint32_t i = uint32_t(n) >> 3;
             ScriptValue v = *sp--;
-            if (i < (isLocal ? localCount : paramSlots)) {
+            if (i < (isLocal ? localCount : paramSlots) && (isLocal ? L : P) + i <= sp) {
                 ScriptValue& slot = isLocal ? L[i] : P[i];
                 // A variable keeps its own copy: a text borrowed from a block becomes owned.
                 ScriptValue c = (v.type == vtLiteral && !v.owned) ? copyValue(v) : v;

@@ -150,6 +150,7 @@ private:
     void getChunkOp();
     void putChunkOp(Activation& act, int32_t mode);
     void deleteChunkOp(Activation& act);
+    bool localIsLive(const Activation& act, uint32_t index) const;
     void propertyOp(uint8_t op, int32_t operand, int32_t formatVersion);
     ScriptValue specialOrBuiltin(const char* name, int32_t argc, int32_t callerArgc);
 

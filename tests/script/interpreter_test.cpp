@@ -583,3 +583,59 @@ TEST_F(ScriptTest, AStepLimitEndsAnEndlessLoop) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScriptTest, AHandlerThatPopsBelowItsFrameCannotReachTheMovedValues) {
+    // The handler's locals hold texts; popping them off the stack moves those texts into the
+    // instruction, so the locals' slots must not be read, released or written afterwards.
+    skvScript* s = addScript(300, R"(
+.literal text "abc"
+.handler 0 locals 3
+    pushLiteral L0
+    pushInt 1
+    concat
+    popLocal 0
+    pushLocal 0
+    popLocal 8
+    pushLocal 0
+    popLocal 16
+    drop 3
+    pushLocal 0
+    pushInt 1
+    add
+    popLocal 8
+    pushInt 2
+    pushVarRef 0
+    deleteChunk
+)");
+    EXPECT_EQ(errorOf(s, 0), kScriptStackLimit) << "deleteChunk finds too few values";
+    skvScript* t = addScript(301, R"(
+.literal text "abc"
+.handler 0 params 1 locals 1
+    pushLiteral L0
+    pushInt 1
+    concat
+    popLocal 0
+    drop 2
+    pushZero
+    pushZero
+    pushZero
+    pushZero
+    pushZero
+    pushZero
+    pushZero
+    pushZero
+    pushZero
+    pushVarRef 0
+    putChunk 0x15
+    pushLocal 0
+    pushParam 0
+    concat
+    argListNoResult 1
+    callExternal 1
+)");
+    EXPECT_EQ(call(t, 0, {makeString("p")}), str("")) << "neither variable is there any more";
+}
+
+} // namespace
