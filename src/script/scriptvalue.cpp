@@ -39,14 +39,7 @@ ScriptValue makeRect(int16_t left, int16_t top, int16_t right, int16_t bottom) {
     return {vtRect, 1, newBlock(f, sizeof f, 0)};
 }
 
-void releaseValue(ScriptValue& v) {
-    if (v.owned) {
-        detail::SharedHeader* h = detail::headerOf(v.payload);
-        if (--h->refs == 0) std::free(h);
-        v.owned = 0;
-    }
-    v.payload = 0;
-}
+void dropShared(intptr_t payload) { std::free(detail::headerOf(payload)); }
 
 ScriptValue copyValue(const ScriptValue& v) {
     if (v.owned) return shareValue(v);

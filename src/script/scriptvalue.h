@@ -81,7 +81,7 @@ ScriptValue makePoint(int16_t h, int16_t v);
 ScriptValue makeRect(int16_t left, int16_t top, int16_t right, int16_t bottom);
 
 // Drops the value's hold on its payload and zeroes the payload; the type stays.
-void releaseValue(ScriptValue& v);
+inline void releaseValue(ScriptValue& v);
 // The copy a variable or the result keeps: owned payloads gain a reference, a borrowed text
 // becomes an owned copy with its type kept.
 ScriptValue copyValue(const ScriptValue& v);
@@ -101,6 +101,17 @@ inline SharedHeader* headerOf(intptr_t payload) {
     return reinterpret_cast<SharedHeader*>(payload) - 1;
 }
 } // namespace detail
+
+// Frees a shared block whose last holder lets go.
+void dropShared(intptr_t payload);
+
+inline void releaseValue(ScriptValue& v) {
+    if (v.owned) {
+        if (--detail::headerOf(v.payload)->refs == 0) dropShared(v.payload);
+        v.owned = 0;
+    }
+    v.payload = 0;
+}
 
 inline ScriptValue shareValue(const ScriptValue& v) {
     if (v.owned) ++detail::headerOf(v.payload)->refs;
