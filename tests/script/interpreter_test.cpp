@@ -30,6 +30,7 @@ TEST_F(ScriptTest, IntegerArithmeticWrapsAndNeverStops) {
 TEST_F(ScriptTest, ArithmeticKeepsTheLeftTypeButNeverMakesAPointer) {
     // A symbol plus an integer stays a symbol; none takes the right operand's type.
     EXPECT_EQ(eval("pushSymbol 3\npushInt 2\nadd\n" + kReturnTop), (Seen{vtSymbol, 5, ""}));
+    EXPECT_EQ(eval("pushParam 0\npushSymbol 2\nadd\n" + kReturnTop, {}, 1), (Seen{vtSymbol, 2, ""}));
     // Text on the left of an arithmetic operator yields an integer, not a text made of a number.
     skvScript* s = addScript(51, ".literal text \"abc\"\n.handler 0\npushLiteral L0\npushInt 1\n"
                                  "add\n" + kReturnTop + ".handler 0\npushLiteral L0\nnot\n" +
@@ -51,9 +52,6 @@ TEST_F(ScriptTest, ComparisonsAcrossTypes) {
     eq
 )" + kReturnTop + R"(
 .handler 0
-    argList 0
-    callExternal 11   ; voidp() pushes an integer; use the result of a handler instead
-    drop 1
     argList 0
     callLocal 4       ; an empty handler returns void
     pushZero
