@@ -136,7 +136,8 @@ struct Lua {
 
 int32_t expectedLoop() {
     int64_t s = 0;
-    for (int32_t i = 0; i < kLoopCount; ++i) s += i % 7 * 3;
+    for (int32_t i = 0; i < kLoopCount; ++i)
+        s += i % 7 * 3;
     return static_cast<int32_t>(s);
 }
 

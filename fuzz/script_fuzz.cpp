@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     runtime.attach(&scripts, nullptr);
 
     const skv::ScriptBlock& b = *scripts.script.block;
-    for (int32_t h = 0; h < std::min(b.handlerCount(), 64); ++h) e.runEvent(&scripts.script, h);
+    for (int32_t h = 0; h < std::min(b.handlerCount(), 64); ++h)
+        e.runEvent(&scripts.script, h);
     (void)skv::disassembleScript(b);
     return 0;
 }

@@ -14,7 +14,9 @@ int hexDigit(char c) {
     return -1;
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 } // namespace
 
@@ -75,11 +77,21 @@ bool splitAsmLine(std::string_view line, AsmLine* out, std::string* message) {
                 if (i >= line.size()) break;
                 char e = line[i++];
                 switch (e) {
-                case 'n': tok += '\n'; break;
-                case 'r': tok += '\r'; break;
-                case 't': tok += '\t'; break;
-                case '\\': tok += '\\'; break;
-                case '"': tok += '"'; break;
+                case 'n':
+                    tok += '\n';
+                    break;
+                case 'r':
+                    tok += '\r';
+                    break;
+                case 't':
+                    tok += '\t';
+                    break;
+                case '\\':
+                    tok += '\\';
+                    break;
+                case '"':
+                    tok += '"';
+                    break;
                 case 'x': {
                     int h = i < line.size() ? hexDigit(line[i]) : -1;
                     int l = i + 1 < line.size() ? hexDigit(line[i + 1]) : -1;
@@ -92,7 +104,8 @@ bool splitAsmLine(std::string_view line, AsmLine* out, std::string* message) {
                     break;
                 }
                 default:
-                    *message = std::string("unknown escape \\") + e + " (use \\n \\r \\t \\\\ \\\" \\xHH)";
+                    *message =
+                        std::string("unknown escape \\") + e + " (use \\n \\r \\t \\\\ \\\" \\xHH)";
                     return false;
                 }
             }
@@ -101,7 +114,8 @@ bool splitAsmLine(std::string_view line, AsmLine* out, std::string* message) {
                 return false;
             }
         } else {
-            while (i < line.size() && !isSpace(line[i]) && line[i] != ';') tok += line[i++];
+            while (i < line.size() && !isSpace(line[i]) && line[i] != ';')
+                tok += line[i++];
         }
         if (first && !quoted && tok.size() > 1 && tok.back() == ':' &&
             isIdentifier(std::string_view(tok).substr(0, tok.size() - 1))) {
@@ -128,11 +142,21 @@ std::string quoteText(std::string_view text) {
     for (char c : text) {
         unsigned char u = static_cast<unsigned char>(c);
         switch (c) {
-        case '"': s += "\\\""; break;
-        case '\\': s += "\\\\"; break;
-        case '\n': s += "\\n"; break;
-        case '\r': s += "\\r"; break;
-        case '\t': s += "\\t"; break;
+        case '"':
+            s += "\\\"";
+            break;
+        case '\\':
+            s += "\\\\";
+            break;
+        case '\n':
+            s += "\\n";
+            break;
+        case '\r':
+            s += "\\r";
+            break;
+        case '\t':
+            s += "\\t";
+            break;
         default:
             if (u < 0x20 || u >= 0x7F) {
                 char buf[8];

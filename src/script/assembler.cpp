@@ -50,7 +50,9 @@ struct Handler {
 bool fitsNarrow(const Item& it, int64_t v) {
     return it.pushInt ? (v >= -128 && v <= 127) : (v >= 0 && v <= 255);
 }
-bool fitsWide(int64_t v) { return v >= -32768 && v <= 32767; }
+bool fitsWide(int64_t v) {
+    return v >= -32768 && v <= 32767;
+}
 
 class Assembler {
 public:
@@ -138,7 +140,8 @@ bool Assembler::directive(int line, AsmLine& l) {
         }
         if (it.bytes.empty()) return fail(line, ".byte needs at least one number");
         Handler& h = handlers_.back();
-        for (const std::string& lb : pendingLabels_) h.labels[lb] = h.items.size();
+        for (const std::string& lb : pendingLabels_)
+            h.labels[lb] = h.items.size();
         pendingLabels_.clear();
         h.items.push_back(std::move(it));
         return true;
@@ -199,7 +202,8 @@ bool Assembler::instruction(int line, AsmLine& l) {
         }
     }
     Handler& h = handlers_.back();
-    for (const std::string& lb : pendingLabels_) h.labels[lb] = h.items.size();
+    for (const std::string& lb : pendingLabels_)
+        h.labels[lb] = h.items.size();
     pendingLabels_.clear();
     h.items.push_back(std::move(it));
     return true;
@@ -221,8 +225,8 @@ bool Assembler::layoutHandler(Handler& h) {
             if (lb == h.labels.end())
                 return fail(it.line, "label '" + it.label + "' is not in this handler");
             uint32_t target = lb->second < h.items.size() ? h.items[lb->second].offset : at;
-            int64_t dist = it.opcode == opJumpBack ? int64_t(it.offset) - target
-                                                   : int64_t(target) - it.offset;
+            int64_t dist =
+                it.opcode == opJumpBack ? int64_t(it.offset) - target : int64_t(target) - it.offset;
             if (it.width == 1 && !fitsNarrow(it, dist)) {
                 if (it.forcedWidth == 1)
                     return fail(it.line, "jump to '" + it.label + "' does not fit in one byte");
@@ -242,7 +246,8 @@ bool Assembler::run(std::string_view text, std::vector<uint8_t>* out, AsmError* 
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t nl = text.find('\n', pos);
-        std::string_view raw = text.substr(pos, nl == std::string_view::npos ? text.npos : nl - pos);
+        std::string_view raw =
+            text.substr(pos, nl == std::string_view::npos ? text.npos : nl - pos);
         pos = nl == std::string_view::npos ? text.size() + 1 : nl + 1;
         ++lineNo;
         AsmLine l;
@@ -257,7 +262,8 @@ bool Assembler::run(std::string_view text, std::vector<uint8_t>* out, AsmError* 
                 break;
             }
             if (handlers_.back().labels.count(lb) ||
-                std::find(pendingLabels_.begin(), pendingLabels_.end(), lb) != pendingLabels_.end()) {
+                std::find(pendingLabels_.begin(), pendingLabels_.end(), lb) !=
+                    pendingLabels_.end()) {
                 fail(lineNo, "label '" + lb + "' is defined twice");
                 break;
             }
@@ -271,7 +277,8 @@ bool Assembler::run(std::string_view text, std::vector<uint8_t>* out, AsmError* 
     // Labels at the end of a handler's code stand for its end.
     if (error_.message.empty() && !pendingLabels_.empty()) {
         Handler& h = handlers_.back();
-        for (const std::string& lb : pendingLabels_) h.labels[lb] = h.items.size();
+        for (const std::string& lb : pendingLabels_)
+            h.labels[lb] = h.items.size();
         pendingLabels_.clear();
     }
     if (error_.message.empty() && handlers_.size() > 65535)
@@ -301,7 +308,8 @@ bool Assembler::run(std::string_view text, std::vector<uint8_t>* out, AsmError* 
     uint64_t codeStart = uint64_t(literalData) + data.size();
     uint64_t total = codeStart;
     for (const Handler& h : handlers_)
-        for (const Item& it : h.items) total += it.size();
+        for (const Item& it : h.items)
+            total += it.size();
     if (total > ScriptBlock::kMaxLength) {
         if (err) *err = {0, "the block would be larger than 64 MiB"};
         return false;

@@ -5,8 +5,12 @@
 
 namespace skv {
 
-inline uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline int16_t readI16(const uint8_t* p) { return static_cast<int16_t>(readU16(p)); }
+inline uint16_t readU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline int16_t readI16(const uint8_t* p) {
+    return static_cast<int16_t>(readU16(p));
+}
 inline uint32_t readU32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }

@@ -6,8 +6,12 @@ namespace skv {
 
 namespace {
 
-bool isLineBreak(char c) { return c == 10 || c == 12 || c == 13; }
-bool isWhite(char c) { return (c >= 9 && c <= 13) || c == 32; }
+bool isLineBreak(char c) {
+    return c == 10 || c == 12 || c == 13;
+}
+bool isWhite(char c) {
+    return (c >= 9 && c <= 13) || c == 32;
+}
 
 } // namespace
 
@@ -19,7 +23,8 @@ ChunkRange findChunk(std::string_view t, const ChunkBounds& b, char delim, bool 
         int64_t s = 1;
         for (;; ++s) {
             int64_t at = p;
-            while (at < len && !isLineBreak(t[size_t(at)])) ++at;
+            while (at < len && !isLineBreak(t[size_t(at)]))
+                ++at;
             if (at >= len) break;
             p = at + 1;
             if (s < b.lineFirst) start = p;
@@ -37,7 +42,8 @@ ChunkRange findChunk(std::string_view t, const ChunkBounds& b, char delim, bool 
         for (;; ++s) {
             if (p > end) break;
             int64_t at = p;
-            while (at < len && t[size_t(at)] != delim) ++at; // to the end of the whole text
+            while (at < len && t[size_t(at)] != delim)
+                ++at; // to the end of the whole text
             if (at >= len) break;
             p = at + 1;
             if (s < b.itemFirst) start = p;
@@ -54,8 +60,10 @@ ChunkRange findChunk(std::string_view t, const ChunkBounds& b, char delim, bool 
         int64_t s = 1;
         for (; p <= end; ++s) {
             int64_t at = p;
-            while (at < len && isWhite(t[size_t(at)])) ++at;
-            while (at < len && !isWhite(t[size_t(at)])) ++at;
+            while (at < len && isWhite(t[size_t(at)]))
+                ++at;
+            while (at < len && !isWhite(t[size_t(at)]))
+                ++at;
             if (at >= len) break; // the text ends inside the word
             p = at;
             if (s < b.wordFirst) start = p;
@@ -64,9 +72,11 @@ ChunkRange findChunk(std::string_view t, const ChunkBounds& b, char delim, bool 
                 break;
             }
         }
-        if (s < b.wordFirst) start = end;
+        if (s < b.wordFirst)
+            start = end;
         else
-            while (start < len && isWhite(t[size_t(start)])) ++start;
+            while (start < len && isWhite(t[size_t(start)]))
+                ++start;
         p = start;
     }
 
@@ -78,8 +88,10 @@ ChunkRange findChunk(std::string_view t, const ChunkBounds& b, char delim, bool 
     if (b.charFirst || b.charLast) {
         int64_t first = std::max<int64_t>(b.charFirst, 1); // a missing first counts as the first
         start = std::min<int64_t>(end, p + first - 1);
-        if (b.charLast) end = std::max<int64_t>(start, std::min<int64_t>(end, p + b.charLast));
-        else end = std::min<int64_t>(end, start + 1);
+        if (b.charLast)
+            end = std::max<int64_t>(start, std::min<int64_t>(end, p + b.charLast));
+        else
+            end = std::min<int64_t>(end, start + 1);
     }
     end = std::clamp<int64_t>(end, 0, len);
     start = std::clamp<int64_t>(start, 0, end);

@@ -34,8 +34,7 @@ std::string literalText(const ScriptBlock& b, uint32_t i, bool* isTextOut = null
     uint32_t type = readU32(e), value = readU32(e + 4);
     if (isTextOut) *isTextOut = type == ScriptBlock::kLiteralText;
     switch (type) {
-    case ScriptBlock::kLiteralText:
-    {
+    case ScriptBlock::kLiteralText: {
         std::string t = ".literal text ";
         t += quoteText(b.literal(int32_t(8 * i)).text());
         return t;
@@ -44,8 +43,7 @@ std::string literalText(const ScriptBlock& b, uint32_t i, bool* isTextOut = null
         return format(".literal int %lld", int32_t(value));
     case ScriptBlock::kLiteralFloat:
         return format(".literal float %lld", int32_t(value));
-    default:
-    {
+    default: {
         std::string t = format(".literal raw %lld", type);
         t += format(" %lld", value);
         return t;
@@ -70,7 +68,7 @@ void disassembleCode(const ScriptBlock& b, int index, const HandlerInfo& h, uint
         }
         if (isJumpOpcode(in.opcode)) {
             int64_t t = opBase(in.opcode) == opJumpBack ? int64_t(pc) - in.operand
-                                                         : int64_t(pc) + in.operand;
+                                                        : int64_t(pc) + in.operand;
             targets.insert(uint32_t(std::clamp<int64_t>(t, -1, UINT32_MAX)));
         }
         pc += in.length;
@@ -97,7 +95,8 @@ void disassembleCode(const ScriptBlock& b, int index, const HandlerInfo& h, uint
             // An invalid opcode, or an instruction cut off by the end of the code: raw bytes.
             uint32_t n = in.length == 0 ? h.codeEnd - pc : 1;
             std::string line = "    .byte";
-            for (uint32_t i = 0; i < n; ++i) line += format(" 0x%02llX", code[pc + i]);
+            for (uint32_t i = 0; i < n; ++i)
+                line += format(" 0x%02llX", code[pc + i]);
             out += line;
             out += '\n';
             pc += n;
@@ -153,8 +152,7 @@ std::string disassembleScript(const ScriptBlock& b) {
     if (b.length() < ScriptBlock::kHeaderSize)
         out += "; the header is cut short: the block has no handlers\n";
     out += format(".version %lld\n", b.formatVersion());
-    for (uint32_t i = 0; i < literals; ++i)
-    {
+    for (uint32_t i = 0; i < literals; ++i) {
         out += literalText(b, i);
         out += "   ; L";
         out += std::to_string(i);

@@ -62,9 +62,11 @@ int32_t FrameLabelTable::marker(int32_t k, int32_t frame) const {
     for (int32_t i = 0; i < count_; ++i)
         if (frameAt(i) <= frame) c = i;
     int64_t i;
-    if (k <= 0) i = c < 0 ? 0 : std::max<int64_t>(0, int64_t(c) + k);
-    else i = c < 0 ? std::min<int64_t>(count_ - 1, int64_t(k) - 1)
-                   : std::min<int64_t>(count_ - 1, int64_t(c) + k);
+    if (k <= 0)
+        i = c < 0 ? 0 : std::max<int64_t>(0, int64_t(c) + k);
+    else
+        i = c < 0 ? std::min<int64_t>(count_ - 1, int64_t(k) - 1)
+                  : std::min<int64_t>(count_ - 1, int64_t(c) + k);
     return frameAt(static_cast<int32_t>(i));
 }
 

@@ -3,8 +3,9 @@
 // | part                                  | content                                            |
 // |---------------------------------------|----------------------------------------------------|
 // | int16 n                               | number of labels                                   |
-// | (n + 1) x {int16 frame, uint16 text}  | one pair per label by ascending frame; the last is a sentinel whose text offset ends the last label |
-// | text area, from byte 4n + 6           | label i: area bytes textOffset[i] .. textOffset[i+1], no NUL |
+// | (n + 1) x {int16 frame, uint16 text}  | one pair per label by ascending frame; the last is a
+// sentinel whose text offset ends the last label | | text area, from byte 4n + 6           | label
+// i: area bytes textOffset[i] .. textOffset[i+1], no NUL |
 //
 // A table whose pairs do not fit in the block counts as having no labels; a label whose text runs
 // outside the block, or ends before it starts, has the empty text.

@@ -12,17 +12,21 @@
 
 namespace skv {
 
-void ScriptEngine::fail(int32_t code) { throw ScriptError{code}; }
+void ScriptEngine::fail(int32_t code) {
+    throw ScriptError{code};
+}
 
 void ScriptEngine::countStep() {
     if (stepLimit_ && ++steps_ > stepLimit_) fail(kScriptStackLimit);
 }
 
 void ScriptEngine::unwindTo(int32_t savedTop) {
-    while (top_ > savedTop) releaseValue(stack_[static_cast<size_t>(top_--)]);
+    while (top_ > savedTop)
+        releaseValue(stack_[static_cast<size_t>(top_--)]);
     // A handler that popped below its own frame took values of its caller: their slots are
     // moved-from and must not be released again.
-    while (top_ < savedTop) stack_[static_cast<size_t>(++top_)] = ScriptValue{};
+    while (top_ < savedTop)
+        stack_[static_cast<size_t>(++top_)] = ScriptValue{};
 }
 
 void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bool wantResult) {
@@ -47,11 +51,13 @@ void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bo
     act.paramBase = savedTop + 1;
     int32_t missing = params > argc ? params - argc : 0;
     if (int64_t(top_) + missing + locals > kMaxValues) fail(kScriptStackLimit);
-    for (int32_t i = 0; i < missing; ++i) stack_[static_cast<size_t>(++top_)] = ScriptValue{};
+    for (int32_t i = 0; i < missing; ++i)
+        stack_[static_cast<size_t>(++top_)] = ScriptValue{};
     act.paramSlots = top_ - savedTop;
     act.localBase = top_ + 1;
     act.localCount = locals;
-    for (int32_t i = 0; i < locals; ++i) stack_[static_cast<size_t>(++top_)] = ScriptValue{};
+    for (int32_t i = 0; i < locals; ++i)
+        stack_[static_cast<size_t>(++top_)] = ScriptValue{};
 
     releaseValue(result);
     result = ScriptValue::voidValue();
@@ -71,40 +77,34 @@ void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bo
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
 void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const HandlerInfo& h) {
+    // clang-format off: eight opcodes per row, 0x00 to 0xFF
     static const void* const kTargets[256] = {
-        &&L00, &&L01, &&Lbad, &&L03, &&L04, &&L05, &&L06, &&L07,
-        &&L08, &&L09, &&L0A, &&L0B, &&L0C, &&L0D, &&L0E, &&L0F,
-        &&L10, &&L11, &&L12, &&L13, &&L14, &&L15, &&L16, &&L17,
-        &&Lbad, &&L19, &&L1A, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&L41, &&L42, &&L43, &&L44, &&L45, &&L46, &&Lbad,
-        &&L48, &&L49, &&L4A, &&L4B, &&L4C, &&Lbad, &&Lbad, &&L4F,
-        &&L50, &&L51, &&L52, &&L53, &&L54, &&L55, &&L56, &&L57,
-        &&L58, &&L59, &&L5A, &&L5B, &&L5C, &&L5D, &&Lbad, &&L5F,
-        &&L60, &&L61, &&L62, &&Lbad, &&L64, &&L65, &&L66, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&L81, &&L82, &&L83, &&L84, &&L85, &&L86, &&Lbad,
-        &&L88, &&L89, &&L8A, &&L8B, &&L8C, &&Lbad, &&Lbad, &&L8F,
-        &&L90, &&L91, &&L92, &&L93, &&L94, &&L95, &&L96, &&L97,
-        &&L98, &&L99, &&L9A, &&L9B, &&L9C, &&L9D, &&Lbad, &&L9F,
-        &&LA0, &&LA1, &&LA2, &&Lbad, &&LA4, &&LA5, &&LA6, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&L00,  &&L01,  &&Lbad, &&L03,  &&L04,  &&L05,  &&L06,  &&L07,  &&L08,  &&L09,  &&L0A,
+        &&L0B,  &&L0C,  &&L0D,  &&L0E,  &&L0F,  &&L10,  &&L11,  &&L12,  &&L13,  &&L14,  &&L15,
+        &&L16,  &&L17,  &&Lbad, &&L19,  &&L1A,  &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&L41,
+        &&L42,  &&L43,  &&L44,  &&L45,  &&L46,  &&Lbad, &&L48,  &&L49,  &&L4A,  &&L4B,  &&L4C,
+        &&Lbad, &&Lbad, &&L4F,  &&L50,  &&L51,  &&L52,  &&L53,  &&L54,  &&L55,  &&L56,  &&L57,
+        &&L58,  &&L59,  &&L5A,  &&L5B,  &&L5C,  &&L5D,  &&Lbad, &&L5F,  &&L60,  &&L61,  &&L62,
+        &&Lbad, &&L64,  &&L65,  &&L66,  &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&L81,  &&L82,  &&L83,
+        &&L84,  &&L85,  &&L86,  &&Lbad, &&L88,  &&L89,  &&L8A,  &&L8B,  &&L8C,  &&Lbad, &&Lbad,
+        &&L8F,  &&L90,  &&L91,  &&L92,  &&L93,  &&L94,  &&L95,  &&L96,  &&L97,  &&L98,  &&L99,
+        &&L9A,  &&L9B,  &&L9C,  &&L9D,  &&Lbad, &&L9F,  &&LA0,  &&LA1,  &&LA2,  &&Lbad, &&LA4,
+        &&LA5,  &&LA6,  &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad,
     };
+    // clang-format on
 
     ScriptValue* const S = stack_.get();
     ScriptValue* const spMax = S + kMaxValues;
@@ -192,7 +192,7 @@ L03: // pushZero
     SKV_NEED(opc);                                                                                 \
     if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {                                     \
         int32_t r_ = integerArithmetic(opc, int32_t(sp[-1].payload), int32_t(sp[0].payload));      \
-        /* An assignment to a local that holds nothing to release takes the result at once. */    \
+        /* An assignment to a local that holds nothing to release takes the result at once. */     \
         if (code[pc + 1] == op1(opPopLocal) && pc + 1 < end) {                                     \
             uint32_t i_ = uint32_t(code[pc + 2]) >> 3;                                             \
             if (i_ < localCount && L + i_ <= sp - 2 && !L[i_].owned) {                             \
@@ -240,8 +240,9 @@ L11:
             sp -= 2;
             pc = next;
             if (!holds) {
-                const int32_t d = (nextOp & 0x80) ? int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8)))
-                                                  : int32_t(code[pc + 1]);
+                const int32_t d = (nextOp & 0x80)
+                                      ? int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8)))
+                                      : int32_t(code[pc + 1]);
                 SKV_JUMP_TO(int64_t(pc) + d);
             }
             pc += 1u + (nextOp >> 6);
@@ -266,7 +267,7 @@ L13:
 L15:
 L16:
     SKV_NEED(opConcat);
-binarySlow: {
+binarySlow : {
     // The operation takes the operands over (and releases them even when it fails), so they
     // leave the stack first.
     sp -= 2;
@@ -285,11 +286,12 @@ L17: // getChunk
     SKV_ADVANCE1();
 
 L19: // spriteIntersects, spriteWithin
-L1A: {
+L1A : {
     SKV_NEED(opSpriteWithin);
     SKV_SYNC();
     int32_t a = sp[-1].asInt(), b = sp[0].asInt();
-    int32_t r = op == opSpriteIntersects ? host_->spriteIntersects(a, b) : host_->spriteWithin(a, b);
+    int32_t r =
+        op == opSpriteIntersects ? host_->spriteIntersects(a, b) : host_->spriteWithin(a, b);
     releaseValue(sp[0]);
     releaseValue(sp[-1]);
     --sp;
@@ -297,7 +299,7 @@ L1A: {
     SKV_ADVANCE1();
 }
 
-L41: { // pushInt: the one-byte operand is signed
+L41 : { // pushInt: the one-byte operand is signed
     SKV_NEED(op1(opPushInt));
     const int32_t k = int8_t(code[pc + 1]);
     const uint8_t next = code[pc + 2];
@@ -360,7 +362,7 @@ L86:
 L48: // pushGlobal, pushGlobalAlt
 L88:
 L49:
-L89: {
+L89 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPushGlobal));
     ScriptValue v = shareValue(global(n));
@@ -369,7 +371,7 @@ L89: {
 }
 
 L4B: // pushParam
-L8B: {
+L8B : {
     SKV_OPERAND();
     SKV_NEED(op1(opPushParam));
     uint32_t i = uint32_t(n) >> 3;
@@ -377,7 +379,7 @@ L8B: {
     *++sp = v;
     SKV_ADVANCE();
 }
-L4C: { // pushLocal
+L4C : { // pushLocal
     SKV_NEED(op1(opPushLocal));
     const uint32_t i = uint32_t(code[pc + 1]) >> 3;
     ScriptValue v = (i < localCount && L + i <= sp) ? shareValue(L[i]) : ScriptValue{};
@@ -399,7 +401,7 @@ L4C: { // pushLocal
     pc += 2;
     SKV_NEXT();
 }
-L8C: {
+L8C : {
     SKV_OPERAND();
     SKV_NEED(op1(opPushLocal));
     uint32_t i = uint32_t(n) >> 3;
@@ -409,7 +411,7 @@ L8C: {
 }
 
 L4F: // popGlobal
-L8F: {
+L8F : {
     SKV_OPERAND();
     SKV_NEED(op1(opPopGlobal));
     ScriptValue v = *sp--;
@@ -427,7 +429,7 @@ L8F: {
 L51: // popParam, popLocal
 L91:
 L52:
-L92: {
+L92 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPopLocal));
     const bool isLocal = opBase(op) == opPopLocal;
@@ -453,7 +455,7 @@ L94:
     SKV_OPERAND();
     SKV_JUMP_TO(int64_t(pc) - n);
 L55: // jumpIfZero
-L95: {
+L95 : {
     SKV_OPERAND();
     SKV_NEED(op1(opJumpIfZero));
     ScriptValue v = *sp--;
@@ -468,7 +470,7 @@ L96:
 L57:
 L97:
 L58:
-L98: {
+L98 : {
     SKV_OPERAND();
     SKV_SYNC();
     int32_t target = n;
@@ -541,7 +543,7 @@ LA2:
     SKV_ADVANCE();
 
 L64: // peek
-LA4: {
+LA4 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPeek));
     if (n < 0 || n >= sp - S) SKV_FAIL(kScriptStackLimit);
@@ -553,7 +555,8 @@ L65: // drop
 LA5:
     SKV_OPERAND();
     if (n < 0 || n > sp - S) SKV_FAIL(kScriptStackLimit);
-    for (int32_t i = 0; i < n; ++i) releaseValue(*sp--);
+    for (int32_t i = 0; i < n; ++i)
+        releaseValue(*sp--);
     SKV_ADVANCE();
 
 Lbad:

@@ -22,7 +22,8 @@ const char* NameTable::nameOf(int32_t nameId) const {
 void CastNameTable::assign(std::vector<std::pair<std::string, int32_t>> entries) {
     entries_ = std::move(entries);
     map_.clear();
-    for (const auto& [name, number] : entries_) map_[name] = number;
+    for (const auto& [name, number] : entries_)
+        map_[name] = number;
 }
 
 int32_t CastNameTable::castNumberOf(std::string_view name) const {

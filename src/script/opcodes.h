@@ -62,8 +62,8 @@
 // | 0x55 | 0x15 | jumpIfZero      | 1    | 0      | forward n bytes when T's payload is 0      |
 // | 0x56 | 0x16 | callLocal       | var  | var    | handler index n of this script             |
 // | 0x57 | 0x17 | callExternal    | var  | var    | handler or built-in of nameId n            |
-// | 0x58 | 0x18 | callIndirect    | var  | var    | as callExternal with nameId T (operand unused) |
-// | 0x59 | 0x19 | setField        | 0    | 0      | trace line only                            |
+// | 0x58 | 0x18 | callIndirect    | var  | var    | as callExternal with nameId T (operand unused)
+// | | 0x59 | 0x19 | setField        | 0    | 0      | trace line only                            |
 // | 0x5A | 0x1A | putChunk        | 10   | 0      | mode 0x15 replace, 0x25 after, 0x35 before |
 // | 0x5B | 0x1B | deleteChunk     | 9    | 0      | (operand unused)                           |
 // | 0x5C | 0x1C | getEntity       | var  | 1      | property category n                        |
@@ -148,8 +148,12 @@ enum Op : uint8_t {
 };
 
 // One-byte and two-byte forms of an operation with an operand.
-constexpr uint8_t op1(uint8_t x) { return static_cast<uint8_t>(0x40 + x); }
-constexpr uint8_t op2(uint8_t x) { return static_cast<uint8_t>(0x80 + x); }
+constexpr uint8_t op1(uint8_t x) {
+    return static_cast<uint8_t>(0x40 + x);
+}
+constexpr uint8_t op2(uint8_t x) {
+    return static_cast<uint8_t>(0x80 + x);
+}
 
 // A stack effect that depends on the operand or on what is called.
 inline constexpr int8_t kVarEffect = -1;
@@ -252,7 +256,9 @@ constexpr std::array<OpcodeInfo, 256> buildOpcodeTable() {
 inline constexpr std::array<OpcodeInfo, 256> kOpcodes = detail::buildOpcodeTable();
 
 // The operation an opcode performs: the opcode itself without an operand, x with one.
-constexpr uint8_t opBase(uint8_t opcode) { return opcode >= 0x40 ? opcode & 0x3F : opcode; }
+constexpr uint8_t opBase(uint8_t opcode) {
+    return opcode >= 0x40 ? opcode & 0x3F : opcode;
+}
 
 // Jumps leave the program counter where they put it; everything else moves on by its length.
 constexpr bool isJumpOpcode(uint8_t opcode) {
@@ -285,8 +291,8 @@ inline Instruction decodeInstruction(const uint8_t* code, uint32_t pc, uint32_t 
             break;
         }
         in.length = 2;
-        in.operand = (opBase(in.opcode) == opPushInt) ? static_cast<int8_t>(code[pc + 1])
-                                                       : code[pc + 1];
+        in.operand =
+            (opBase(in.opcode) == opPushInt) ? static_cast<int8_t>(code[pc + 1]) : code[pc + 1];
         break;
     case 2:
         if (end - pc < 3) {

@@ -85,8 +85,10 @@ ScriptValue binaryOperation(uint8_t op, ScriptValue a, ScriptValue b) {
 ScriptValue unaryOperation(uint8_t op, ScriptValue a) {
     Released ra{a};
     ScriptValue r{a.holdsPointer() ? uint32_t(vtInteger) : a.type, 0, 0};
-    if (op == opNegate) r.payload = static_cast<int32_t>(0u - static_cast<uint32_t>(a.asInt()));
-    else r.payload = a.payload == 0;
+    if (op == opNegate)
+        r.payload = static_cast<int32_t>(0u - static_cast<uint32_t>(a.asInt()));
+    else
+        r.payload = a.payload == 0;
     return r;
 }
 

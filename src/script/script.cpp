@@ -5,9 +5,13 @@
 
 namespace skv {
 
-skvScript::skvScript() { setClassId(CLSID_skvScript); }
+skvScript::skvScript() {
+    setClassId(CLSID_skvScript);
+}
 
-int32_t skvScript::sizeHint() { return block ? static_cast<int32_t>(block->length()) : 0; }
+int32_t skvScript::sizeHint() {
+    return block ? static_cast<int32_t>(block->length()) : 0;
+}
 
 void skvScript::serialize(uArchive& ar) {
     skvObject::serialize(ar);

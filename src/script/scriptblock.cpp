@@ -42,7 +42,9 @@ std::unique_ptr<ScriptBlock> ScriptBlock::read(uArchive& ar) {
     return b;
 }
 
-uint32_t ScriptBlock::blockLength() const { return length_ >= 12 ? readU32(bytes_.get() + 8) : 0; }
+uint32_t ScriptBlock::blockLength() const {
+    return length_ >= 12 ? readU32(bytes_.get() + 8) : 0;
+}
 
 void ScriptBlock::index() {
     handlers_.clear();

@@ -32,7 +32,8 @@ ScriptEngine::ScriptEngine()
 
 ScriptEngine::~ScriptEngine() {
     resetStack();
-    for (ScriptValue& g : globals_) releaseValue(g);
+    for (ScriptValue& g : globals_)
+        releaseValue(g);
     releaseValue(result);
 }
 
@@ -42,7 +43,8 @@ void ScriptEngine::serializeBody(uArchive& ar) {
         for (const ScriptEntry& e : scripts)
             ar.writeInt32(e.key).writeInt32(e.scriptRef).writeInt32(e.isMovieScript);
         ar.writeInt32(names.count());
-        for (const std::string& n : names.names()) ar.writeString(n.c_str());
+        for (const std::string& n : names.names())
+            ar.writeString(n.c_str());
         const std::vector<uint8_t>& lb = labels.bytes();
         int32_t k = hasLabels ? static_cast<int32_t>(lb.size()) : 0;
         ar.writeInt32(k);
@@ -72,7 +74,8 @@ void ScriptEngine::serializeBody(uArchive& ar) {
 
     int32_t m = readCount(ar);
     std::vector<std::string> nameList;
-    for (int32_t i = 0; i < m; ++i) nameList.emplace_back(ar.readStringNew().get());
+    for (int32_t i = 0; i < m; ++i)
+        nameList.emplace_back(ar.readStringNew().get());
     names.assign(std::move(nameList));
     globalsWanted_ = m;
 
@@ -174,11 +177,13 @@ ScriptValue ScriptEngine::pop() {
 
 void ScriptEngine::drop(int32_t n) {
     if (n < 0 || n > top_) throw ScriptError{kScriptStackLimit};
-    while (n-- > 0) releaseValue(stack_[static_cast<size_t>(top_--)]);
+    while (n-- > 0)
+        releaseValue(stack_[static_cast<size_t>(top_--)]);
 }
 
 void ScriptEngine::resetStack() {
-    while (top_ > 0) releaseValue(stack_[static_cast<size_t>(top_--)]);
+    while (top_ > 0)
+        releaseValue(stack_[static_cast<size_t>(top_--)]);
 }
 
 bool ScriptEngine::runEvent(skvScript* script, int32_t index) {

@@ -10,10 +10,10 @@
 namespace skv {
 
 enum skvScriptError : int32_t {
-    kScriptBadChunkMode = 8001,  // putChunk with a mode other than 0x15, 0x25, 0x35
-    kScriptBadOpcode = 8002,     // an invalid opcode
-    kScriptNoBuiltin = 8003,     // no built-in matches the name and the argument types
-    kScriptStackLimit = 8005,    // stack overflow or underflow, or calls nested too deeply
+    kScriptBadChunkMode = 8001,    // putChunk with a mode other than 0x15, 0x25, 0x35
+    kScriptBadOpcode = 8002,       // an invalid opcode
+    kScriptNoBuiltin = 8003,       // no built-in matches the name and the argument types
+    kScriptStackLimit = 8005,      // stack overflow or underflow, or calls nested too deeply
     kScriptNameWithoutText = 8008, // a call by a nameId the name table has no text for
 };
 

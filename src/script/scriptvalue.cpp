@@ -39,7 +39,9 @@ ScriptValue makeRect(int16_t left, int16_t top, int16_t right, int16_t bottom) {
     return {vtRect, 1, newBlock(f, sizeof f, 0)};
 }
 
-void dropShared(intptr_t payload) { std::free(detail::headerOf(payload)); }
+void dropShared(intptr_t payload) {
+    std::free(detail::headerOf(payload));
+}
 
 ScriptValue copyValue(const ScriptValue& v) {
     if (v.owned) return shareValue(v);

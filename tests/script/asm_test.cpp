@@ -13,10 +13,14 @@ using namespace skv;
 namespace {
 
 TEST(Opcodes, ExactlyTheListedOpcodesAreValid) {
-    std::set<int> invalid = {0x02, 0x18, 0x47, 0x4D, 0x4E, 0x5E, 0x63, 0x87, 0x8D, 0x8E, 0x9E, 0xA3};
-    for (int op = 0x1B; op <= 0x40; ++op) invalid.insert(op);
-    for (int op = 0x67; op <= 0x80; ++op) invalid.insert(op);
-    for (int op = 0xA7; op <= 0xFF; ++op) invalid.insert(op);
+    std::set<int> invalid = {0x02, 0x18, 0x47, 0x4D, 0x4E, 0x5E,
+                             0x63, 0x87, 0x8D, 0x8E, 0x9E, 0xA3};
+    for (int op = 0x1B; op <= 0x40; ++op)
+        invalid.insert(op);
+    for (int op = 0x67; op <= 0x80; ++op)
+        invalid.insert(op);
+    for (int op = 0xA7; op <= 0xFF; ++op)
+        invalid.insert(op);
     for (int op = 0; op < 256; ++op) {
         EXPECT_EQ(kOpcodes[size_t(op)].valid(), !invalid.count(op)) << std::hex << op;
         if (kOpcodes[size_t(op)].valid()) {
@@ -76,14 +80,16 @@ TEST(Assembly, LayoutOfTheAssembledBlock) {
     EXPECT_EQ(h.localCount, 3);
     ASSERT_EQ(h.codeEnd - h.codeOffset, 6u);
     const uint8_t* c = blk.data() + h.codeOffset;
-    EXPECT_EQ(std::vector<uint8_t>(c, c + 6), (std::vector<uint8_t>{0x44, 8, 0x81, 0x2C, 0x01, 0x01}));
+    EXPECT_EQ(std::vector<uint8_t>(c, c + 6),
+              (std::vector<uint8_t>{0x44, 8, 0x81, 0x2C, 0x01, 0x01}));
     EXPECT_STREQ(blk.literal(0).text(), "hi");
     EXPECT_EQ(blk.literal(8).asInt(), -2);
 }
 
 TEST(Assembly, JumpsWidenWhenTheirTargetIsFar) {
     std::string text = ".handler 0\n    jumpIfZero far\n";
-    for (int i = 0; i < 300; ++i) text += "    nop\n";
+    for (int i = 0; i < 300; ++i)
+        text += "    nop\n";
     text += "far:\n    jumpBack.w far\n    jump near\nnear:\n    ret\n";
     ScriptBlock blk(assembleOk(text));
     const uint8_t* c = blk.data() + blk.handler(0)->codeOffset;
@@ -171,7 +177,8 @@ TEST(Assembly, ForeignBlocksDisassembleWithoutReadingOutside) {
     EXPECT_NE(disassembleScript(ScriptBlock(std::vector<uint8_t>(40, 0x55))).find("cut short"),
               std::string::npos);
     std::vector<uint8_t> noise(400);
-    for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t(i * 97 + 13);
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = uint8_t(i * 97 + 13);
     writeU16(&noise[72], 3);
     writeU32(&noise[74], 100);
     std::string text = disassembleScript(ScriptBlock(noise));

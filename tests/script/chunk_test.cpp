@@ -13,10 +13,18 @@ std::string chunk(std::string_view t, ChunkBounds b, bool forDelete = false, cha
     return std::string(t.substr(r.start, r.end - r.start));
 }
 
-ChunkBounds chars(int a, int b = 0) { return {a, b, 0, 0, 0, 0, 0, 0}; }
-ChunkBounds words(int a, int b = 0) { return {0, 0, a, b, 0, 0, 0, 0}; }
-ChunkBounds items(int a, int b = 0) { return {0, 0, 0, 0, a, b, 0, 0}; }
-ChunkBounds lines(int a, int b = 0) { return {0, 0, 0, 0, 0, 0, a, b}; }
+ChunkBounds chars(int a, int b = 0) {
+    return {a, b, 0, 0, 0, 0, 0, 0};
+}
+ChunkBounds words(int a, int b = 0) {
+    return {0, 0, a, b, 0, 0, 0, 0};
+}
+ChunkBounds items(int a, int b = 0) {
+    return {0, 0, 0, 0, a, b, 0, 0};
+}
+ChunkBounds lines(int a, int b = 0) {
+    return {0, 0, 0, 0, 0, 0, a, b};
+}
 
 TEST(Chunks, Items) {
     EXPECT_EQ(chunk("a,b,c", items(2)), "b");
@@ -80,10 +88,10 @@ std::string pushBounds(ChunkBounds b) {
 const std::string kReturnTop = "argListNoResult 1\ncallExternal 1\n";
 
 TEST_F(ScriptTest, GetChunkOpcode) {
-    skvScript* s = addScript(70, ".literal text \"a,b,c\"\n.handler 0\n" + pushBounds(items(2)) +
-                                     "pushLiteral L0\ngetChunk\n" + kReturnTop +
-                                     ".handler 0\n" + pushBounds(chars(2, 3)) +
-                                     "pushInt 12345\ngetChunk\n" + kReturnTop);
+    skvScript* s =
+        addScript(70, ".literal text \"a,b,c\"\n.handler 0\n" + pushBounds(items(2)) +
+                          "pushLiteral L0\ngetChunk\n" + kReturnTop + ".handler 0\n" +
+                          pushBounds(chars(2, 3)) + "pushInt 12345\ngetChunk\n" + kReturnTop);
     EXPECT_EQ(call(s, 0), str("b"));
     EXPECT_EQ(call(s, 1), str("23")) << "an integer is chunked as its decimal text";
     host->delimiter = ';';
@@ -108,8 +116,9 @@ TEST_F(ScriptTest, PutChunkModesAndDeleteChunk) {
 
     skvScript* del = addScript(250, ".literal text \"a,b,c\"\n.handler 0 locals 1\n"
                                     "pushLiteral L0\npopLocal 0\n" +
-                                        pushBounds(items(2)) + "pushVarRef 0\ndeleteChunk\n"
-                                                               "pushLocal 0\n" +
+                                        pushBounds(items(2)) +
+                                        "pushVarRef 0\ndeleteChunk\n"
+                                        "pushLocal 0\n" +
                                         kReturnTop);
     EXPECT_EQ(call(del, 0), str("a,c"));
 
@@ -117,12 +126,10 @@ TEST_F(ScriptTest, PutChunkModesAndDeleteChunk) {
                                         "pushVarRef 0\nputChunk 0x16\n");
     EXPECT_EQ(errorOf(bad, 0), kScriptBadChunkMode);
     // A variable reference outside the locals changes nothing and leaves the stack balanced.
-    skvScript* outside = addScript(252, ".handler 0 locals 1\npushInt 5\npopLocal 0\npushZero\n" +
-                                            pushBounds(items(1)) +
-                                            "pushVarRef 64\nputChunk 0x15\n" +
-                                            pushBounds(items(1)) +
-                                            "pushVarRef.w -8\ndeleteChunk\npushLocal 0\n" +
-                                            kReturnTop);
+    skvScript* outside = addScript(
+        252, ".handler 0 locals 1\npushInt 5\npopLocal 0\npushZero\n" + pushBounds(items(1)) +
+                 "pushVarRef 64\nputChunk 0x15\n" + pushBounds(items(1)) +
+                 "pushVarRef.w -8\ndeleteChunk\npushLocal 0\n" + kReturnTop);
     EXPECT_EQ(call(outside, 0), integer(5));
 }
 

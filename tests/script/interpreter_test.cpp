@@ -18,10 +18,11 @@ TEST_F(ScriptTest, IntegerArithmeticWrapsAndNeverStops) {
     EXPECT_EQ(eval("pushInt 9\npushZero\ndiv\npushInt 1\nadd\n" + kReturnTop), integer(1));
     EXPECT_EQ(eval("pushInt 9\npushZero\nmod\n" + kReturnTop), integer(0));
     // INT_MIN / -1 would trap in hardware; it wraps instead.
-    skvScript* s = addScript(50, ".literal int 0x80000000\n.handler 0\npushLiteral L0\npushInt -1\n"
-                                 "div\n" + kReturnTop + ".handler 0\npushLiteral L0\nnegate\n" +
-                                 kReturnTop + ".handler 0\npushLiteral L0\npushInt -1\nmod\n" +
-                                 kReturnTop);
+    skvScript* s =
+        addScript(50, ".literal int 0x80000000\n.handler 0\npushLiteral L0\npushInt -1\n"
+                      "div\n" +
+                          kReturnTop + ".handler 0\npushLiteral L0\nnegate\n" + kReturnTop +
+                          ".handler 0\npushLiteral L0\npushInt -1\nmod\n" + kReturnTop);
     EXPECT_EQ(call(s, 0), integer(INT_MIN));
     EXPECT_EQ(call(s, 1), integer(INT_MIN));
     EXPECT_EQ(call(s, 2), integer(0));
@@ -30,11 +31,13 @@ TEST_F(ScriptTest, IntegerArithmeticWrapsAndNeverStops) {
 TEST_F(ScriptTest, ArithmeticKeepsTheLeftTypeButNeverMakesAPointer) {
     // A symbol plus an integer stays a symbol; none takes the right operand's type.
     EXPECT_EQ(eval("pushSymbol 3\npushInt 2\nadd\n" + kReturnTop), (Seen{vtSymbol, 5, ""}));
-    EXPECT_EQ(eval("pushParam 0\npushSymbol 2\nadd\n" + kReturnTop, {}, 1), (Seen{vtSymbol, 2, ""}));
+    EXPECT_EQ(eval("pushParam 0\npushSymbol 2\nadd\n" + kReturnTop, {}, 1),
+              (Seen{vtSymbol, 2, ""}));
     // Text on the left of an arithmetic operator yields an integer, not a text made of a number.
     skvScript* s = addScript(51, ".literal text \"abc\"\n.handler 0\npushLiteral L0\npushInt 1\n"
-                                 "add\n" + kReturnTop + ".handler 0\npushLiteral L0\nnot\n" +
-                                 kReturnTop + ".handler 0\npushLiteral L0\nnegate\n" + kReturnTop);
+                                 "add\n" +
+                                     kReturnTop + ".handler 0\npushLiteral L0\nnot\n" + kReturnTop +
+                                     ".handler 0\npushLiteral L0\nnegate\n" + kReturnTop);
     EXPECT_EQ(call(s, 0), integer(1));
     EXPECT_EQ(call(s, 1), integer(0));
     EXPECT_EQ(call(s, 2), integer(0));
@@ -147,8 +150,8 @@ TEST_F(ScriptTest, LiteralsPushWhatTheirTypeSays) {
 .literal raw 7 1234
 .handler 0
     pushLiteral L0
-)" + kReturnTop + ".handler 0\npushLiteral L1\n" + kReturnTop +
-                                     ".handler 0\npushLiteral L2\n" + kReturnTop +
+)" + kReturnTop + ".handler 0\npushLiteral L1\n" +
+                                     kReturnTop + ".handler 0\npushLiteral L2\n" + kReturnTop +
                                      ".handler 0\npushLiteral L3\n" + kReturnTop +
                                      ".handler 0\npushLiteral 4000\n" + kReturnTop +
                                      ".handler 0\npushLiteral L4\n" + kReturnTop);
@@ -197,7 +200,8 @@ done:
 TEST_F(ScriptTest, WideJumpOperandsAreSignedAndNarrowOnesReach255) {
     // 0x53 0xFF jumps 255 bytes forward: over 253 nops to the pushInt.
     std::string body = "jump.b 255\n";
-    for (int i = 0; i < 253; ++i) body += "nop\n";
+    for (int i = 0; i < 253; ++i)
+        body += "nop\n";
     body += "pushInt 7\n" + kReturnTop;
     EXPECT_EQ(eval(body), integer(7));
     // jump with a negative two-byte distance goes back.
@@ -241,9 +245,9 @@ TEST_F(ScriptTest, MissingArgumentsAreNoneAndExtraOnesOnlyReachableThroughParam)
     callExternal 3   ; param(40): outside the stack
 )" + kReturnTop);
     EXPECT_EQ(call(s, 0, {ScriptValue::integer(1)}), (Seen{vtNone, 0, ""}));
-    EXPECT_EQ(call(s, 1, {ScriptValue::integer(1), ScriptValue::integer(2),
-                          ScriptValue::integer(3)}),
-              integer(3));
+    EXPECT_EQ(
+        call(s, 1, {ScriptValue::integer(1), ScriptValue::integer(2), ScriptValue::integer(3)}),
+        integer(3));
     EXPECT_EQ(call(s, 2, {ScriptValue::integer(1), ScriptValue::integer(2)}), integer(2));
     EXPECT_EQ(call(s, 3, {ScriptValue::integer(1)}), (Seen{vtNone, 0, ""}));
     EXPECT_EQ(call(s, 4, {ScriptValue::integer(1)}), (Seen{vtNone, 0, ""}));
@@ -371,8 +375,8 @@ TEST_F(ScriptTest, BuiltinsGetTheirArgumentsFirstDeepestAndFailuresBecomeVoid) {
 TEST_F(ScriptTest, SpecialNames) {
     EXPECT_EQ(eval("pushInt 3\nargList 1\ncallExternal 9\n" + kReturnTop), integer(1)); // integerp
     EXPECT_EQ(eval("pushSymbol 1\nargList 1\ncallExternal 16\n" + kReturnTop), integer(1));
-    EXPECT_EQ(eval("pushInt 1\nargList 1\ncallExternal 10\n" + kReturnTop), integer(0)); // stringp
-    EXPECT_EQ(eval("argList 0\ncallExternal 18\n" + kReturnTop), integer(1));            // ilk
+    EXPECT_EQ(eval("pushInt 1\nargList 1\ncallExternal 10\n" + kReturnTop), integer(0));  // stringp
+    EXPECT_EQ(eval("argList 0\ncallExternal 18\n" + kReturnTop), integer(1));             // ilk
     EXPECT_EQ(eval("pushInt -9\nargList 1\ncallExternal 12\n" + kReturnTop), integer(9)); // abs
     EXPECT_EQ(eval("pushSymbol -9\nargList 1\ncallExternal 12\n" + kReturnTop),
               (Seen{vtSymbol, 9, ""}));
@@ -396,7 +400,8 @@ TEST_F(ScriptTest, GlobalsKeepTheirValuesAndClearGlobalsResetsThem) {
     EXPECT_EQ(eval("pushInt 7\npopGlobal 14\n"), (Seen{vtVoid, 0, ""}));
     EXPECT_EQ(see(engine.global(kG1)), integer(7));
     // A text literal stored in a global is the global's own copy.
-    skvScript* s = addScript(60, ".literal text \"kept\"\n.handler 0\npushLiteral L0\npopGlobal 15\n");
+    skvScript* s =
+        addScript(60, ".literal text \"kept\"\n.handler 0\npushLiteral L0\npopGlobal 15\n");
     call(s, 0);
     score.objects.erase(60); // the block goes away; the global must not point into it
     EXPECT_EQ(see(engine.global(kG2)), (Seen{vtLiteral, 0, "kept"}));
@@ -421,15 +426,16 @@ TEST_F(ScriptTest, VariablesOutsideTheFrameStayInsideTheStack) {
               (Seen{vtNone, 0, ""}));
     EXPECT_EQ(eval("pushInt 5\npopParam 0\npushParam 0\n" + kReturnTop, {}, 0, 0),
               (Seen{vtNone, 0, ""}));
-    EXPECT_EQ(eval("pushInt 5\npopParam 0\npushParam 0\n" + kReturnTop, {ScriptValue::integer(1)},
-                   1, 0),
-              integer(5));
+    EXPECT_EQ(
+        eval("pushInt 5\npopParam 0\npushParam 0\n" + kReturnTop, {ScriptValue::integer(1)}, 1, 0),
+        integer(5));
 }
 
 TEST_F(ScriptTest, StackLimits) {
     // 1023 values fit; the 1024th push raises 8005.
     std::string fill;
-    for (int i = 0; i < 1023; ++i) fill += "pushZero\n";
+    for (int i = 0; i < 1023; ++i)
+        fill += "pushZero\n";
     skvScript* s = addScript(61, ".handler 0\n" + fill + ".handler 0\n" + fill + "pushZero\n" +
                                      ".handler 0\ndrop 1\n" + ".handler 0\nadd\n" +
                                      ".handler 0\npeek 0\n" + ".handler 0\npushInt 1\npeek 1\n");

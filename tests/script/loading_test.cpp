@@ -30,7 +30,8 @@ template <class F> std::vector<uint8_t> store(F&& f) {
 }
 
 struct Loader {
-    explicit Loader(std::vector<uint8_t> b) : pipe(new MemoryPipe(std::move(b))), ar(pipe, uArchive::kLoading) {}
+    explicit Loader(std::vector<uint8_t> b)
+        : pipe(new MemoryPipe(std::move(b))), ar(pipe, uArchive::kLoading) {}
     MemoryPipe* pipe;
     uArchive ar;
 };

@@ -43,8 +43,12 @@ inline Seen see(const ScriptValue& v) {
     Seen s{v.type, v.asInt(), v.text()};
     return s;
 }
-inline Seen integer(int32_t n) { return {vtInteger, n, ""}; }
-inline Seen str(const std::string& t) { return {vtString, 0, t}; }
+inline Seen integer(int32_t n) {
+    return {vtInteger, n, ""};
+}
+inline Seen str(const std::string& t) {
+    return {vtString, 0, t};
+}
 
 inline void PrintTo(const Seen& s, std::ostream* os) {
     *os << "{type " << s.type << ", " << s.num << ", \"" << s.text << "\"}";
@@ -60,7 +64,8 @@ public:
     ScriptValue callBuiltin(ScriptEngine& engine, const char* name, const ScriptValue* args,
                             int32_t argc) override {
         Call c{name, {}};
-        for (int32_t i = 0; i < argc; ++i) c.args.push_back(see(args[i]));
+        for (int32_t i = 0; i < argc; ++i)
+            c.args.push_back(see(args[i]));
         calls.push_back(c);
         auto it = builtins.find(name);
         if (it == builtins.end()) throw ScriptError{kScriptNoBuiltin};
@@ -88,15 +93,37 @@ public:
 
 // The name table every test starts with; its ids are the constants below.
 inline const std::vector<std::string> kNames = {
-    "main",   "return",   "exit",     "param",   "paramCount", "result",  "abort",
-    "clearGlobals", "delay", "integerp", "stringp", "voidp",     "abs",     "helper",
-    "g1",     "g2",       "symbolp",  "floatp",  "ilk",        "put",     "unknownBuiltin",
-    "frame",  "pause",    "continue", "mouseUp",
+    "main",         "return", "exit",     "param",   "paramCount", "result", "abort",
+    "clearGlobals", "delay",  "integerp", "stringp", "voidp",      "abs",    "helper",
+    "g1",           "g2",     "symbolp",  "floatp",  "ilk",        "put",    "unknownBuiltin",
+    "frame",        "pause",  "continue", "mouseUp",
 };
 enum : int32_t {
-    kMain, kReturn, kExit, kParam, kParamCount, kResult, kAbort, kClearGlobals, kDelay,
-    kIntegerp, kStringp, kVoidp, kAbs, kHelper, kG1, kG2, kSymbolp, kFloatp, kIlk, kPut,
-    kUnknownBuiltin, kFrame, kPause, kContinue, kMouseUp,
+    kMain,
+    kReturn,
+    kExit,
+    kParam,
+    kParamCount,
+    kResult,
+    kAbort,
+    kClearGlobals,
+    kDelay,
+    kIntegerp,
+    kStringp,
+    kVoidp,
+    kAbs,
+    kHelper,
+    kG1,
+    kG2,
+    kSymbolp,
+    kFloatp,
+    kIlk,
+    kPut,
+    kUnknownBuiltin,
+    kFrame,
+    kPause,
+    kContinue,
+    kMouseUp,
 };
 
 class ScriptTest : public ::testing::Test {
@@ -133,7 +160,8 @@ protected:
     // Runs handler `index` of `s` with the arguments and returns what it returned.
     Seen call(skvScript* s, int32_t index, std::vector<ScriptValue> args = {}) {
         if (!engine.initialised()) attach();
-        for (const ScriptValue& a : args) engine.push(a);
+        for (const ScriptValue& a : args)
+            engine.push(a);
         engine.runHandler(s, index, static_cast<int32_t>(args.size()), true);
         ScriptValue r = engine.pop();
         Seen seen = see(r);
@@ -146,7 +174,8 @@ protected:
     int32_t errorOf(skvScript* s, int32_t index, std::vector<ScriptValue> args = {}) {
         if (!engine.initialised()) attach();
         try {
-            for (const ScriptValue& a : args) engine.push(a);
+            for (const ScriptValue& a : args)
+                engine.push(a);
             engine.runHandler(s, index, static_cast<int32_t>(args.size()), false);
         } catch (const ScriptError& e) {
             engine.resetStack();

@@ -6,8 +6,8 @@
 
 #include "core/registry.h"
 #include "dump.h"
-#include "scriptasm.h"
 #include "script/scriptclasses.h"
+#include "scriptasm.h"
 
 namespace {
 

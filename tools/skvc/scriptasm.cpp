@@ -92,15 +92,16 @@ int asmCommand(const std::vector<std::string>& args) {
     }
     std::vector<uint8_t> block;
     skv::AsmError e;
-    if (!skv::assembleScript(std::string_view(reinterpret_cast<const char*>(text.data()),
-                                              text.size()),
-                             &block, &e)) {
+    if (!skv::assembleScript(
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), &block,
+            &e)) {
         std::fprintf(stderr, "%s:%d: %s\n", in.c_str(), e.line, e.message.c_str());
         return kAsmInvalid;
     }
     if (!writeFile(out, block.data(), block.size())) {
-        std::fprintf(stderr, "skvc asm: cannot write %s; check that its directory exists and is "
-                             "writable\n",
+        std::fprintf(stderr,
+                     "skvc asm: cannot write %s; check that its directory exists and is "
+                     "writable\n",
                      out.c_str());
         return kAsmIo;
     }
