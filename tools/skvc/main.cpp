@@ -6,6 +6,8 @@
 
 #include "core/registry.h"
 #include "dump.h"
+#include "script/scriptclasses.h"
+#include "scriptasm.h"
 
 namespace {
 
@@ -13,6 +15,8 @@ const char* kHelp = "usage: skvc COMMAND [ARGS]\n"
                     "\n"
                     "commands:\n"
                     "  dump FILE     list the header and objects of a movie stream\n"
+                    "  asm FILE      assemble a script block from its assembly text\n"
+                    "  disasm FILE   write the assembly text of a script block\n"
                     "\n"
                     "Run 'skvc COMMAND --help' for a command's options.\n";
 
@@ -22,6 +26,7 @@ int main(int argc, char** argv) {
     // Diagnostics of the object reader go to standard output; keep them in order with ours.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     skv::registerCoreClasses();
+    skv::registerScriptClasses();
     if (argc < 2) {
         std::fputs(kHelp, stderr);
         return 2;
@@ -33,6 +38,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "dump") return skvc::dumpCommand(args);
+    if (cmd == "asm") return skvc::asmCommand(args);
+    if (cmd == "disasm") return skvc::disasmCommand(args);
     std::fprintf(stderr, "skvc: unknown command '%s'; run 'skvc --help' for the list.\n",
                  cmd.c_str());
     return 2;

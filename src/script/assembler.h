@@ -1,0 +1,35 @@
+// Script assembly: a readable text for script blocks, so that tests and movie authors can write
+// bytecode by hand, and its reverse. The text is described in docs/script-assembly.md.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skv {
+
+class ScriptBlock;
+
+struct AsmError {
+    int line = 0; // 1-based; 0 when the error concerns the whole text
+    std::string message;
+};
+
+// Assembles the text into a block in the layout below; false (with the first error) when the
+// text is not valid assembly.
+//
+// | part          | where                                                        |
+// |---------------|--------------------------------------------------------------|
+// | header        | 0 .. 95: formatVersion, blockLength and the four table words |
+// | handler table | 96, 42 bytes per handler, in the order of the text           |
+// | literal table | after it, 8 bytes per literal                                |
+// | literal data  | after it: per text literal a length word, the text, a NUL    |
+// | code          | after it, the handlers' bytecode one after the other         |
+bool assembleScript(std::string_view text, std::vector<uint8_t>* block, AsmError* error);
+
+// The text of a block. Assembling it gives back the same bytes for a block in the layout above;
+// a block laid out otherwise comes back with the same handlers, literals and code in that layout.
+std::string disassembleScript(const ScriptBlock& block);
+
+} // namespace skv

@@ -1,0 +1,589 @@
+// The interpreter loop. Kept apart from the slow paths so that the common instructions stay in
+// one tight function: the top of the stack lives in a local pointer and is written back to the
+// engine only before anything that can look at the stack (calls, host operations, errors).
+#include <cstdio>
+
+#include "script/bytes.h"
+#include "script/opcodes.h"
+#include "script/operators.h"
+#include "script/script.h"
+#include "script/scriptengine.h"
+#include "script/scripterror.h"
+
+namespace skv {
+
+void ScriptEngine::fail(int32_t code) {
+    throw ScriptError{code};
+}
+
+void ScriptEngine::countStep() {
+    if (stepLimit_ && ++steps_ > stepLimit_) fail(kScriptStackLimit);
+}
+
+void ScriptEngine::unwindTo(int32_t savedTop) {
+    while (top_ > savedTop)
+        releaseValue(stack_[static_cast<size_t>(top_--)]);
+    // A handler that popped below its own frame took values of its caller: their slots are
+    // moved-from and must not be released again.
+    while (top_ < savedTop)
+        stack_[static_cast<size_t>(++top_)] = ScriptValue{};
+}
+
+void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bool wantResult) {
+    if (argc < 0 || argc > top_) fail(kScriptStackLimit);
+    if (depth_ >= kMaxCallDepth) fail(kScriptStackLimit);
+    countStep();
+    struct DepthGuard {
+        int32_t& depth;
+        explicit DepthGuard(int32_t& d) : depth(d) { ++depth; }
+        ~DepthGuard() { --depth; }
+    } guard(depth_);
+
+    const ScriptBlock* block = script && script->block ? script->block.get() : nullptr;
+    const HandlerInfo* h = block ? block->handler(index) : nullptr;
+    const int32_t params = h ? h->paramCount : 0;
+    const int32_t locals = h ? h->localCount : 0;
+
+    Activation act;
+    act.script = script;
+    act.argc = argc;
+    const int32_t savedTop = top_ - argc;
+    act.paramBase = savedTop + 1;
+    int32_t missing = params > argc ? params - argc : 0;
+    if (int64_t(top_) + missing + locals > kMaxValues) fail(kScriptStackLimit);
+    for (int32_t i = 0; i < missing; ++i)
+        stack_[static_cast<size_t>(++top_)] = ScriptValue{};
+    act.paramSlots = top_ - savedTop;
+    act.localBase = top_ + 1;
+    act.localCount = locals;
+    for (int32_t i = 0; i < locals; ++i)
+        stack_[static_cast<size_t>(++top_)] = ScriptValue{};
+
+    releaseValue(result);
+    result = ScriptValue::voidValue();
+    if (h && h->codeEnd > h->codeOffset) execute(act, *block, *h);
+    unwindTo(savedTop);
+    if (wantResult) {
+        if (top_ >= kMaxValues) fail(kScriptStackLimit);
+        stack_[static_cast<size_t>(++top_)] = shareValue(result);
+    } else {
+        releaseValue(result);
+    }
+}
+
+// The loop is threaded: every instruction ends with its own jump to the next one's code, which
+// the processor predicts far better than one shared jump. The table of targets lists, for each
+// opcode byte, the code of the instruction kOpcodes names there (or the invalid-opcode exit).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const HandlerInfo& h) {
+    // Eight opcodes per row, 0x00 to 0xFF.
+    // clang-format off
+    static const void* const kTargets[256] = {
+        &&L00, &&L01, &&Lbad, &&L03, &&L04, &&L05, &&L06, &&L07,
+        &&L08, &&L09, &&L0A, &&L0B, &&L0C, &&L0D, &&L0E, &&L0F,
+        &&L10, &&L11, &&L12, &&L13, &&L14, &&L15, &&L16, &&L17,
+        &&Lbad, &&L19, &&L1A, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&L41, &&L42, &&L43, &&L44, &&L45, &&L46, &&Lbad,
+        &&L48, &&L49, &&L4A, &&L4B, &&L4C, &&Lbad, &&Lbad, &&L4F,
+        &&L50, &&L51, &&L52, &&L53, &&L54, &&L55, &&L56, &&L57,
+        &&L58, &&L59, &&L5A, &&L5B, &&L5C, &&L5D, &&Lbad, &&L5F,
+        &&L60, &&L61, &&L62, &&Lbad, &&L64, &&L65, &&L66, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&L81, &&L82, &&L83, &&L84, &&L85, &&L86, &&Lbad,
+        &&L88, &&L89, &&L8A, &&L8B, &&L8C, &&Lbad, &&Lbad, &&L8F,
+        &&L90, &&L91, &&L92, &&L93, &&L94, &&L95, &&L96, &&L97,
+        &&L98, &&L99, &&L9A, &&L9B, &&L9C, &&L9D, &&Lbad, &&L9F,
+        &&LA0, &&LA1, &&LA2, &&Lbad, &&LA4, &&LA5, &&LA6, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
+    };
+    // clang-format on
+
+    ScriptValue* const S = stack_.get();
+    ScriptValue* const spMax = S + kMaxValues;
+    ScriptValue* sp = S + top_;
+    // A handler may pop below its own frame; the slots of its parameters and locals then hold
+    // values moved elsewhere, so a variable is only read or written while it lies at or below
+    // the top of the stack.
+    ScriptValue* const P = S + act.paramBase;
+    ScriptValue* const L = S + act.localBase;
+    const uint32_t paramSlots = static_cast<uint32_t>(act.paramSlots);
+    const uint32_t localCount = static_cast<uint32_t>(act.localCount);
+    const uint8_t* const code = block.data();
+    const uint32_t begin = h.codeOffset;
+    const uint32_t end = h.codeEnd;
+    uint32_t pc = begin;
+    uint8_t op = 0;
+    int32_t n = 0;
+    uint32_t len = 1;
+
+#define SKV_SYNC() (top_ = static_cast<int32_t>(sp - S))
+#define SKV_RELOAD() (sp = S + top_)
+#define SKV_FAIL(c)                                                                                \
+    do {                                                                                           \
+        SKV_SYNC();                                                                                \
+        fail(c);                                                                                   \
+    } while (0)
+#define SKV_NEXT()                                                                                 \
+    do {                                                                                           \
+        if (pc >= end) goto leave;                                                                 \
+        op = code[pc];                                                                             \
+        goto* kTargets[op];                                                                        \
+    } while (0)
+    // After an instruction that is not a jump.
+#define SKV_ADVANCE()                                                                              \
+    do {                                                                                           \
+        pc += len;                                                                                 \
+        SKV_NEXT();                                                                                \
+    } while (0)
+#define SKV_ADVANCE1()                                                                             \
+    do {                                                                                           \
+        pc += 1;                                                                                   \
+        SKV_NEXT();                                                                                \
+    } while (0)
+    // The operand of a one- or two-byte form. The block is followed by spare zero bytes, so both
+    // operand bytes can always be read.
+#define SKV_OPERAND()                                                                              \
+    do {                                                                                           \
+        n = (op & 0x80) ? int32_t(int16_t(code[pc + 1] | (uint32_t(code[pc + 2]) << 8)))           \
+                        : int32_t(code[pc + 1]);                                                   \
+        len = 1u + (op >> 6);                                                                      \
+    } while (0)
+    // The stack effect of the opcode, from the one table, checked before the instruction runs.
+#define SKV_NEED(opc)                                                                              \
+    do {                                                                                           \
+        constexpr int pops = kOpcodes[opc].pops, grow = kOpcodes[opc].pushes - kOpcodes[opc].pops; \
+        if (sp - S < pops) SKV_FAIL(kScriptStackLimit);                                            \
+        if (grow > 0 && spMax - sp < grow) SKV_FAIL(kScriptStackLimit);                            \
+    } while (0)
+    // A jump's target must lie inside the handler's code; its end finishes the handler normally
+    // and anything else leaves it. Jumps that do not go forward count against the step limit.
+#define SKV_JUMP_TO(target)                                                                        \
+    do {                                                                                           \
+        int64_t t_ = (target);                                                                     \
+        if (t_ <= int64_t(pc)) {                                                                   \
+            SKV_SYNC();                                                                            \
+            countStep();                                                                           \
+        }                                                                                          \
+        if (t_ < int64_t(begin) || t_ >= int64_t(end)) goto leave;                                 \
+        pc = static_cast<uint32_t>(t_);                                                            \
+        SKV_NEXT();                                                                                \
+    } while (0)
+
+    SKV_NEXT();
+
+L00: // nop
+    SKV_ADVANCE1();
+L01: // ret
+    goto leave;
+L03: // pushZero
+    SKV_NEED(opPushZero);
+    *++sp = ScriptValue::integer(0);
+    SKV_ADVANCE1();
+
+#define SKV_ARITH(opc)                                                                             \
+    SKV_NEED(opc);                                                                                 \
+    if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {                                     \
+        int32_t r_ = integerArithmetic(opc, int32_t(sp[-1].payload), int32_t(sp[0].payload));      \
+        /* An assignment to a local that holds nothing to release takes the result at once. */     \
+        if (code[pc + 1] == op1(opPopLocal) && pc + 1 < end) {                                     \
+            uint32_t i_ = uint32_t(code[pc + 2]) >> 3;                                             \
+            if (i_ < localCount && L + i_ <= sp - 2 && !L[i_].owned) {                             \
+                L[i_] = ScriptValue::integer(r_);                                                  \
+                sp -= 2;                                                                           \
+                pc += 3;                                                                           \
+                SKV_NEXT();                                                                        \
+            }                                                                                      \
+        }                                                                                          \
+        sp[-1].payload = r_;                                                                       \
+        --sp;                                                                                      \
+        SKV_ADVANCE1();                                                                            \
+    }                                                                                              \
+    goto binarySlow;
+L04:
+    SKV_ARITH(opMul)
+L05:
+    SKV_ARITH(opAdd)
+L06:
+    SKV_ARITH(opSub)
+L07:
+    SKV_ARITH(opDiv)
+L08:
+    SKV_ARITH(opMod)
+#undef SKV_ARITH
+
+L0C: // lt .. ge
+L0D:
+L0E:
+L0F:
+L10:
+L11:
+    SKV_NEED(opLt);
+    if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {
+        int32_t x = int32_t(sp[-1].payload), y = int32_t(sp[0].payload);
+        int c = (x > y) - (x < y);
+        // Bit c+1 of each mask says whether the opcode holds for c = -1, 0, 1.
+        static constexpr uint8_t kHolds[6] = {0b001, 0b011, 0b101, 0b010, 0b100, 0b110};
+        const bool holds = (kHolds[op - opLt] >> (c + 1)) & 1;
+        // A comparison feeding a conditional jump branches at once; the flag it would push is
+        // popped straight away by the jump.
+        const uint32_t next = pc + 1;
+        const uint8_t nextOp = code[next];
+        if ((nextOp == op1(opJumpIfZero) || nextOp == op2(opJumpIfZero)) && next < end) {
+            sp -= 2;
+            pc = next;
+            if (!holds) {
+                const int32_t d = (nextOp & 0x80)
+                                      ? int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8)))
+                                      : int32_t(code[pc + 1]);
+                SKV_JUMP_TO(int64_t(pc) + d);
+            }
+            pc += 1u + (nextOp >> 6);
+            SKV_NEXT();
+        }
+        --sp;
+        sp->payload = holds;
+        SKV_ADVANCE1();
+    }
+    goto binarySlow;
+
+L09: // negate
+L14: // not
+    SKV_NEED(opNot);
+    *sp = unaryOperation(op, *sp); // cannot fail
+    SKV_ADVANCE1();
+
+L0A: // concat, concatSpace, and, or, contains, startsWith
+L0B:
+L12:
+L13:
+L15:
+L16:
+    SKV_NEED(opConcat);
+binarySlow : {
+    // The operation takes the operands over (and releases them even when it fails), so they
+    // leave the stack first.
+    sp -= 2;
+    ScriptValue a = sp[1], b = sp[2];
+    SKV_SYNC();
+    ScriptValue r = binaryOperation(op, a, b);
+    *++sp = r;
+    SKV_ADVANCE1();
+}
+
+L17: // getChunk
+    SKV_NEED(opGetChunk);
+    SKV_SYNC();
+    getChunkOp();
+    SKV_RELOAD();
+    SKV_ADVANCE1();
+
+L19: // spriteIntersects, spriteWithin
+L1A : {
+    SKV_NEED(opSpriteWithin);
+    SKV_SYNC();
+    int32_t a = sp[-1].asInt(), b = sp[0].asInt();
+    int32_t r =
+        op == opSpriteIntersects ? host_->spriteIntersects(a, b) : host_->spriteWithin(a, b);
+    releaseValue(sp[0]);
+    releaseValue(sp[-1]);
+    --sp;
+    *sp = ScriptValue::integer(r);
+    SKV_ADVANCE1();
+}
+
+L41 : { // pushInt: the one-byte operand is signed
+    SKV_NEED(op1(opPushInt));
+    const int32_t k = int8_t(code[pc + 1]);
+    const uint8_t next = code[pc + 2];
+    // A small constant feeding arithmetic on an integer (i + 1, n mod 7) is applied in place,
+    // and the result goes straight into a local when the next instruction stores it there.
+    if (next >= opMul && next <= opMod && pc + 2 < end && sp > S && sp->type == vtInteger) {
+        const int32_t r = integerArithmetic(next, int32_t(sp->payload), k);
+        if (code[pc + 3] == op1(opPopLocal) && pc + 3 < end) {
+            const uint32_t i = uint32_t(code[pc + 4]) >> 3;
+            if (i < localCount && L + i <= sp - 1 && !L[i].owned) {
+                L[i] = ScriptValue::integer(r);
+                --sp;
+                pc += 5;
+                SKV_NEXT();
+            }
+        }
+        sp->payload = r;
+        pc += 3;
+        SKV_NEXT();
+    }
+    *++sp = ScriptValue::integer(k);
+    pc += 2;
+    SKV_NEXT();
+}
+L81:
+    SKV_NEED(op2(opPushInt));
+    *++sp = ScriptValue::integer(int16_t(code[pc + 1] | (code[pc + 2] << 8)));
+    pc += 3;
+    SKV_NEXT();
+
+L42: // argListNoResult
+L82:
+    SKV_OPERAND();
+    act.pendingArgc = n;
+    act.pendingWant = false;
+    SKV_ADVANCE();
+L43: // argList
+L83:
+    SKV_OPERAND();
+    act.pendingArgc = n;
+    act.pendingWant = true;
+    SKV_ADVANCE();
+
+L44: // pushLiteral
+L84:
+    SKV_OPERAND();
+    SKV_NEED(op1(opPushLiteral));
+    *++sp = block.literal(n);
+    SKV_ADVANCE();
+
+L45: // pushSymbol, pushVarRef
+L85:
+L46:
+L86:
+    SKV_OPERAND();
+    SKV_NEED(op1(opPushSymbol));
+    *++sp = ScriptValue::of(vtSymbol, n);
+    SKV_ADVANCE();
+
+L48: // pushGlobal, pushGlobalAlt
+L88:
+L49:
+L89 : {
+    SKV_OPERAND();
+    SKV_NEED(op1(opPushGlobal));
+    ScriptValue v = shareValue(global(n));
+    *++sp = v;
+    SKV_ADVANCE();
+}
+
+L4B: // pushParam
+L8B : {
+    SKV_OPERAND();
+    SKV_NEED(op1(opPushParam));
+    uint32_t i = uint32_t(n) >> 3;
+    ScriptValue v = (i < paramSlots && P + i <= sp) ? shareValue(P[i]) : ScriptValue{};
+    *++sp = v;
+    SKV_ADVANCE();
+}
+L4C : { // pushLocal
+    SKV_NEED(op1(opPushLocal));
+    const uint32_t i = uint32_t(code[pc + 1]) >> 3;
+    ScriptValue v = (i < localCount && L + i <= sp) ? shareValue(L[i]) : ScriptValue{};
+    *++sp = v;
+    // Two variables pushed one after the other (the operands of most expressions) take one step.
+    const uint8_t next = code[pc + 2];
+    if ((next == op1(opPushLocal) || next == op1(opPushParam)) && pc + 2 < end && sp < spMax) {
+        const uint32_t j = uint32_t(code[pc + 3]) >> 3;
+        ScriptValue w;
+        if (next == op1(opPushLocal)) {
+            if (j < localCount && L + j <= sp) w = shareValue(L[j]);
+        } else {
+            if (j < paramSlots && P + j <= sp) w = shareValue(P[j]);
+        }
+        *++sp = w;
+        pc += 4;
+        SKV_NEXT();
+    }
+    pc += 2;
+    SKV_NEXT();
+}
+L8C : {
+    SKV_OPERAND();
+    SKV_NEED(op1(opPushLocal));
+    uint32_t i = uint32_t(n) >> 3;
+    ScriptValue v = (i < localCount && L + i <= sp) ? shareValue(L[i]) : ScriptValue{};
+    *++sp = v;
+    SKV_ADVANCE();
+}
+
+L4F: // popGlobal
+L8F : {
+    SKV_OPERAND();
+    SKV_NEED(op1(opPopGlobal));
+    ScriptValue v = *sp--;
+    if (n >= 0 && n < globalCount()) {
+        // A global keeps its own copy: a text borrowed from a block becomes owned.
+        ScriptValue c = (v.type == vtLiteral && !v.owned) ? copyValue(v) : v;
+        releaseValue(globals_[size_t(n)]);
+        globals_[size_t(n)] = c;
+    } else {
+        releaseValue(v);
+    }
+    SKV_ADVANCE();
+}
+
+L51: // popParam, popLocal
+L91:
+L52:
+L92 : {
+    SKV_OPERAND();
+    SKV_NEED(op1(opPopLocal));
+    const bool isLocal = opBase(op) == opPopLocal;
+    uint32_t i = uint32_t(n) >> 3;
+    ScriptValue v = *sp--;
+    if (i < (isLocal ? localCount : paramSlots) && (isLocal ? L : P) + i <= sp) {
+        ScriptValue& slot = isLocal ? L[i] : P[i];
+        ScriptValue c = (v.type == vtLiteral && !v.owned) ? copyValue(v) : v;
+        releaseValue(slot);
+        slot = c;
+    } else {
+        releaseValue(v);
+    }
+    SKV_ADVANCE();
+}
+
+L53: // jump
+L93:
+    SKV_OPERAND();
+    SKV_JUMP_TO(int64_t(pc) + n);
+L54: // jumpBack
+L94:
+    SKV_OPERAND();
+    SKV_JUMP_TO(int64_t(pc) - n);
+L55: // jumpIfZero
+L95 : {
+    SKV_OPERAND();
+    SKV_NEED(op1(opJumpIfZero));
+    ScriptValue v = *sp--;
+    bool zero = v.payload == 0;
+    releaseValue(v);
+    if (zero) SKV_JUMP_TO(int64_t(pc) + n);
+    SKV_ADVANCE();
+}
+
+L56: // callLocal, callExternal, callIndirect
+L96:
+L57:
+L97:
+L58:
+L98 : {
+    SKV_OPERAND();
+    SKV_SYNC();
+    int32_t target = n;
+    if (opBase(op) == opCallIndirect) {
+        ScriptValue t = pop();
+        target = t.asInt();
+        releaseValue(t);
+    }
+    bool stop = false;
+    if (opBase(op) == opCallLocal)
+        runHandler(act.script, target, act.pendingArgc, act.pendingWant);
+    else
+        stop = callByName(target, act.pendingArgc, act.pendingWant, act.argc);
+    SKV_RELOAD();
+    if (stop || abortFlag) goto leave;
+    SKV_ADVANCE();
+}
+
+L4A: // pushProperty
+L8A:
+    SKV_OPERAND();
+    std::printf("    pushProperty.w\t%04d\n", n);
+    SKV_ADVANCE();
+L50: // popProperty
+L90:
+    SKV_OPERAND();
+    std::printf("    popProperty.w\t[%4d]\n", n);
+    SKV_ADVANCE();
+L59: // setField
+L99:
+    SKV_OPERAND();
+    std::printf("    setField [0x%04X]\n", static_cast<unsigned>(n));
+    SKV_ADVANCE();
+
+L5A: // putChunk
+L9A:
+    SKV_OPERAND();
+    SKV_NEED(op1(opPutChunk));
+    SKV_SYNC();
+    putChunkOp(act, n);
+    SKV_RELOAD();
+    SKV_ADVANCE();
+L5B: // deleteChunk
+L9B:
+    SKV_OPERAND();
+    SKV_NEED(op1(opDeleteChunk));
+    SKV_SYNC();
+    deleteChunkOp(act);
+    SKV_RELOAD();
+    SKV_ADVANCE();
+
+L5C: // the property opcodes
+L9C:
+L5D:
+L9D:
+L5F:
+L9F:
+L66:
+LA6:
+L60:
+LA0:
+L61:
+LA1:
+L62:
+LA2:
+    SKV_OPERAND();
+    SKV_SYNC();
+    propertyOp(op, n, block.formatVersion());
+    SKV_RELOAD();
+    SKV_ADVANCE();
+
+L64: // peek
+LA4 : {
+    SKV_OPERAND();
+    SKV_NEED(op1(opPeek));
+    if (n < 0 || n >= sp - S) SKV_FAIL(kScriptStackLimit);
+    ScriptValue v = shareValue(sp[-n]);
+    *++sp = v;
+    SKV_ADVANCE();
+}
+L65: // drop
+LA5:
+    SKV_OPERAND();
+    if (n < 0 || n > sp - S) SKV_FAIL(kScriptStackLimit);
+    for (int32_t i = 0; i < n; ++i)
+        releaseValue(*sp--);
+    SKV_ADVANCE();
+
+Lbad:
+    SKV_FAIL(kScriptBadOpcode);
+
+leave:
+    SKV_SYNC();
+
+#undef SKV_SYNC
+#undef SKV_RELOAD
+#undef SKV_FAIL
+#undef SKV_NEXT
+#undef SKV_ADVANCE
+#undef SKV_ADVANCE1
+#undef SKV_OPERAND
+#undef SKV_NEED
+#undef SKV_JUMP_TO
+}
+#pragma GCC diagnostic pop
+
+} // namespace skv
