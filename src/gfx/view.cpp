@@ -218,7 +218,7 @@ void skvView::centreInParent() {
     if (onViewThread())
         centreNow();
     else
-        PostMessageA(hwnd, kMsgPlace, 0, 0);
+        PostMessageA(hwnd, kMsgCentre, 0, 0);
 }
 
 void skvView::centreNow() {
@@ -346,6 +346,9 @@ LRESULT skvView::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             break;
         case kMsgPlace:
             place();
+            return 0;
+        case kMsgCentre:
+            centreNow();
             return 0;
         case kMsgShow:
             ShowWindow(hwnd, wParam ? SW_SHOW : SW_HIDE);

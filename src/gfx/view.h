@@ -147,6 +147,7 @@ private:
     // Requests the view thread carries out for other threads.
     static constexpr UINT kMsgPlace = WM_APP + 0x100;
     static constexpr UINT kMsgShow = WM_APP + 0x101;
+    static constexpr UINT kMsgCentre = WM_APP + 0x102;
 
     static DWORD WINAPI entry(LPVOID self);
     static LRESULT CALLBACK stageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
