@@ -36,6 +36,11 @@ void skvStageView::attachToWindow(HWND window) {
     compositor_.attachView(this);
 }
 
+void skvStageView::setStageScore(StageScore* score) {
+    score_ = score;
+    compositor_.setCurrentScore(score);
+}
+
 void skvStageView::redraw(int32_t fullClear, int32_t quiet) {
     if (!compositor_.buffersCreated()) return;
     if (fullClear) compositor_.forceFullRedraw();

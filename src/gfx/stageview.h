@@ -38,8 +38,8 @@ public:
     // Re-parents the stage to a window and attaches the compositor to it.
     void attachToWindow(HWND window);
     DWORD attachingThread() const { return attachingThread_; }
-    // The score the redraw paths render.
-    void setStageScore(StageScore* score) { score_ = score; }
+    // The score the redraw paths render; the compositor clears its frames with its colours.
+    void setStageScore(StageScore* score);
     StageScore* stageScore() const { return score_; }
     // The frame path: clear, render and copy the changed areas (everything when fullClear).
     void redraw(int32_t fullClear, int32_t quiet);
