@@ -120,9 +120,9 @@ bool skvView::createWindow() {
     if (HWND old = window_.exchange(nullptr); old && IsWindow(old)) DestroyWindow(old);
     const int32_t x = std::max(requestedX_.load(), 1);
     const int32_t y = std::max(requestedY_.load(), 1);
-    HWND hwnd = CreateWindowExA(0, "BUTTON", "skvView", style_, x - 1, y - 1,
-                                requestedWidth_.load() + 1, requestedHeight_.load() + 1,
-                                parent_.load(), nullptr, nullptr, nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, "BUTTON", "skvView", style_, x - 1, y - 1, requestedWidth_.load() + 1,
+                        requestedHeight_.load() + 1, parent_.load(), nullptr, nullptr, nullptr);
     if (!hwnd) return false;
     windowDC_ = GetDC(hwnd);
     dcPalette_ = false;
@@ -204,8 +204,8 @@ void skvView::place() {
 
 HDC skvView::getDC() {
     if (windowDC_ && !dcPalette_) {
-        savedPalette_ = SelectPalette(
-            windowDC_, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
+        savedPalette_ =
+            SelectPalette(windowDC_, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
         dcPalette_ = true;
     }
     return windowDC_;
@@ -259,8 +259,7 @@ int skvView::messageBox(const char* text) {
     return answer;
 }
 
-LRESULT CALLBACK skvView::stageWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK skvView::stageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* view = reinterpret_cast<skvView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!view) return DefWindowProcA(hwnd, message, wParam, lParam);
     return view->handleMessage(hwnd, message, wParam, lParam);

@@ -381,11 +381,8 @@ TEST_F(PaletteDisplay, TheRealizedPaletteShowsTheStageExactly) {
         drawBitmap(a, *green, 8, 2);
         drawBitmap(a, *purple, 14, 8);
     });
-    const Art expected = Canvas(kW, kH)
-                             .block(2, 2, 4, 4, 'R')
-                             .block(8, 2, 4, 4, 'G')
-                             .block(14, 8, 4, 4, 'P')
-                             .rows;
+    const Art expected =
+        Canvas(kW, kH).block(2, 2, 4, 4, 'R').block(8, 2, 4, 4, 'G').block(14, 8, 4, 4, 'P').rows;
     EXPECT_EQ(shown(), expected);
     PALETTEENTRY system[256];
     HDC screen = GetDC(nullptr);

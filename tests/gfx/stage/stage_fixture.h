@@ -30,8 +30,8 @@ using Art = std::vector<std::string>;
 // itself, then five colours of their own at 20-24, every other entry black. The stage's identity
 // palette then holds the five exactly, and the screen shows them as they are.
 enum : uint8_t { kRed = 20, kGreen = 21, kBlue = 22, kYellow = 23, kPurple = 24 };
-inline constexpr uint8_t kBlackIndex = 0;   // static 0
-inline constexpr uint8_t kWhiteIndex = 19;  // static 19
+inline constexpr uint8_t kBlackIndex = 0;  // static 0
+inline constexpr uint8_t kWhiteIndex = 19; // static 19
 
 inline void fillTestPalette(RGBQUAD out[256]) {
     const PALETTEENTRY* statics = skv::platform::staticColours();
@@ -225,8 +225,8 @@ protected:
             return RegisterClassA(&wc) != 0;
         }();
         ASSERT_TRUE(registered);
-        page = CreateWindowExA(0, kPageClass, "page", WS_VISIBLE, 10, 10, kPageWidth,
-                               kPageHeight, nullptr, nullptr, nullptr, nullptr);
+        page = CreateWindowExA(0, kPageClass, "page", WS_VISIBLE, 10, 10, kPageWidth, kPageHeight,
+                               nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(page, nullptr);
         pump();
     }

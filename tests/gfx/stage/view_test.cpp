@@ -119,8 +119,8 @@ TEST_F(View, InputArrivesInClientCoordinates) {
     skv::platform::injectMouseButton(skv::platform::MouseButton::Left, false, 22, 20);
     skv::platform::injectMouseButton(skv::platform::MouseButton::Left, true, 22, 20);
     s.settle();
-    EXPECT_EQ(s.events(), (Events{"cursor 3,3", "move 3,3", "cursor 3,3", "ldown 3,3",
-                                  "cursor 3,3", "lup 3,3", "cursor 3,3", "ldbl 3,3"}));
+    EXPECT_EQ(s.events(), (Events{"cursor 3,3", "move 3,3", "cursor 3,3", "ldown 3,3", "cursor 3,3",
+                                  "lup 3,3", "cursor 3,3", "ldbl 3,3"}));
     skv::platform::injectMouseButton(skv::platform::MouseButton::Left, false, 22, 20);
     s.settle();
 }
@@ -134,7 +134,7 @@ TEST_F(View, StopEndsTheLoopAndTakesTheWindow) {
     EXPECT_EQ(s.window(), nullptr);
     EXPECT_EQ(s.parentWindow(), nullptr);
     EXPECT_EQ(s.events().back(), "exit");
-    s.stop(); // nothing left to stop
+    s.stop();          // nothing left to stop
     s.waitForWindow(); // the thread has ended without a window: no wait
     EXPECT_EQ(s.window(), nullptr);
 }

@@ -64,11 +64,21 @@ SpriteBitmap* spriteOf(int w, int h, uint8_t index) {
     return s;
 }
 
-Record paletteChannel(int16_t n) { return {at(1, 0), le16(n)}; }
-Record cast(int sprite, int16_t member) { return {at(sprite + 1, 6), le16(member)}; }
-Record top(int sprite, int16_t v) { return {at(sprite + 1, 8), le16(v)}; }
-Record left(int sprite, int16_t v) { return {at(sprite + 1, 10), le16(v)}; }
-Record ink(int sprite, uint8_t v) { return {at(sprite + 1, 4), {v}}; }
+Record paletteChannel(int16_t n) {
+    return {at(1, 0), le16(n)};
+}
+Record cast(int sprite, int16_t member) {
+    return {at(sprite + 1, 6), le16(member)};
+}
+Record top(int sprite, int16_t v) {
+    return {at(sprite + 1, 8), le16(v)};
+}
+Record left(int sprite, int16_t v) {
+    return {at(sprite + 1, 10), le16(v)};
+}
+Record ink(int sprite, uint8_t v) {
+    return {at(sprite + 1, 4), {v}};
+}
 
 // The page's expected picture: grey, with the stage window at (8, 6); the window is one pixel
 // wider and taller than the 24 x 16 stage, and that edge stays as first painted, white.
@@ -153,12 +163,12 @@ TEST_F(Playing, FramesOfBitmapMembersReachThePageExactly) {
     // Frame 1: the green ring, drawn transparently, lets the red square show through its hole.
     play(false);
     EXPECT_EQ(shown(), onPage(Picture('W')
-                                .block(2, 2, 4, 4, 'R')
-                                .block(4, 4, 4, 4, 'G')
-                                .dot(5, 5, 'R')
-                                .block(6, 5, 1, 2, 'W')
-                                .dot(5, 6, 'W')
-                                .rows));
+                                  .block(2, 2, 4, 4, 'R')
+                                  .block(4, 4, 4, 4, 'G')
+                                  .dot(5, 5, 'R')
+                                  .block(6, 5, 1, 2, 'W')
+                                  .dot(5, 6, 'W')
+                                  .rows));
 
     // Frame 2: the square moves; its old and new places are copied.
     play(true);
@@ -170,10 +180,10 @@ TEST_F(Playing, FramesOfBitmapMembersReachThePageExactly) {
     score.setStageColour(kYellow);
     play(true);
     EXPECT_EQ(shown(), onPage(Picture('Y')
-                                .block(12, 2, 4, 4, 'R')
-                                .block(4, 4, 4, 4, 'G')
-                                .block(5, 5, 2, 2, 'Y')
-                                .rows));
+                                  .block(12, 2, 4, 4, 'R')
+                                  .block(4, 4, 4, 4, 'G')
+                                  .block(5, 5, 2, 2, 'Y')
+                                  .rows));
 
     // Frame 4: the stage colour is palette entry 20, red in palette 7...
     score.setStageColour(kRed);
@@ -184,10 +194,10 @@ TEST_F(Playing, FramesOfBitmapMembersReachThePageExactly) {
     // ...and purple in palette 8, which frame 4 made the stage's: the sprites keep their colours.
     play(true);
     EXPECT_EQ(shown(), onPage(Picture('P')
-                                .block(12, 2, 4, 4, 'R')
-                                .block(4, 4, 4, 4, 'G')
-                                .block(5, 5, 2, 2, 'P')
-                                .rows));
+                                  .block(12, 2, 4, 4, 'R')
+                                  .block(4, 4, 4, 4, 'G')
+                                  .block(5, 5, 2, 2, 'P')
+                                  .rows));
     {
         NMTX_SCOPED(g, s.viewMutex());
         s.setStageScore(nullptr);
