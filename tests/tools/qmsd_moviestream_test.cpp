@@ -75,7 +75,10 @@ protected:
         std::string mk = "mkdir -p '" + dir_ + "'";
         ASSERT_EQ(std::system(mk.c_str()), 0);
         movie_ = makeMovie(30, 4000, 21);
-        writeBytes(dir_ + "/m.skm", movie_);
+        // Named after the test: the cache file is named after the movie, and tests run in
+        // parallel processes that must not share one.
+        movieName_ = uniqueName(".skm");
+        writeBytes(dir_ + "/" + movieName_, movie_);
         logPath_ = dir_ + "/log.txt";
         logFile_ = std::fopen(logPath_.c_str(), "w");
         log_ = std::make_unique<qmsd::Logger>(logFile_, false);
@@ -100,7 +103,7 @@ protected:
         server_ = std::make_unique<qmsd::Server>(options_, *log_);
         std::string error;
         ASSERT_TRUE(server_->start(&error)) << error;
-        url_ = "qmsp://127.0.0.1:" + std::to_string(server_->nativePort()) + "/m.skm";
+        url_ = "qmsp://127.0.0.1:" + std::to_string(server_->nativePort()) + "/" + movieName_;
     }
 
     // The log lines of the requests so far.
@@ -121,7 +124,7 @@ protected:
     }
 
     skv::test::SavedProxyEnvironment environment_; // no proxy unless a test names one
-    std::string dir_, logPath_, url_;
+    std::string dir_, logPath_, url_, movieName_;
     std::vector<uint8_t> movie_;
     FILE* logFile_ = nullptr;
     std::unique_ptr<qmsd::Logger> log_;
