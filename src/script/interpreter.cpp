@@ -32,6 +32,7 @@ void ScriptEngine::unwindTo(int32_t savedTop) {
 void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bool wantResult) {
     if (argc < 0 || argc > top_) fail(kScriptStackLimit);
     if (depth_ >= kMaxCallDepth) fail(kScriptStackLimit);
+    if (depth_ == 0) steps_ = 0; // the limit counts per outermost run
     countStep();
     struct DepthGuard {
         int32_t& depth;

@@ -100,7 +100,8 @@ public:
     ScriptValue result = ScriptValue::voidValue();
     bool abortFlag = false;
 
-    // Ends a run after this many backward jumps and calls with error 8005 (0: no limit), so that
+    // Ends a run (an outermost handler and all it calls) after this many backward jumps and calls
+    // with error 8005 (0: no limit), so that
     // an untrusted script cannot hold a caller forever. For tools and tests; the player sets none.
     void setStepLimit(uint64_t steps) { stepLimit_ = steps; }
 

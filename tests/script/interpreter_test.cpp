@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "script/opcodes.h"
+
 using namespace skvtest;
 
 namespace {
@@ -640,6 +642,26 @@ TEST_F(ScriptTest, AHandlerThatPopsBelowItsFrameCannotReachTheMovedValues) {
     callExternal 1
 )");
     EXPECT_EQ(call(t, 0, {makeString("p")}), str("")) << "neither variable is there any more";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScriptTest, TheInterpreterRejectsExactlyTheOpcodesTheTableCallsInvalid) {
+    engine.setStepLimit(1000); // "jump 0" is valid and never ends
+    std::string fill;
+    for (int i = 0; i < 12; ++i)
+        fill += "pushZero\n";
+    for (int op = 0; op < 256; ++op) {
+        skvScript* s = addScript(1000 + op, ".handler 0 params 2 locals 2\n" + fill + ".byte " +
+                                                std::to_string(op) + " 0 0\n");
+        int32_t error = errorOf(s, 0);
+        if (kOpcodes[size_t(op)].valid())
+            EXPECT_NE(error, kScriptBadOpcode) << "opcode " << op;
+        else
+            EXPECT_EQ(error, kScriptBadOpcode) << "opcode " << op;
+    }
 }
 
 } // namespace
