@@ -4,11 +4,18 @@
 #include "core/classids.h"
 #include "core/guid.h"
 #include "core/objectmanager.h"
+#include "gfx/animation.h"
+#include "gfx/view.h"
 
 namespace skv {
 
 skvPalette::skvPalette() {
     setClassId(CLSID_skvPalette);
+}
+
+void skvPalette::draw(skvView* view, const SpriteChannel* channel) {
+    if (!view) return;
+    if (nAnimation* stage = view->animation()) stage->setPalette(this);
 }
 
 void skvPalette::serialize(uArchive& ar) {

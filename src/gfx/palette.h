@@ -22,6 +22,8 @@ public:
     skvPalette();
 
     int32_t sizeHint() override { return sizeof colours; }
+    // Makes this the stage palette of the view's compositor.
+    void draw(skvView* view, const SpriteChannel* channel) override;
     void serialize(uArchive& ar) override;
 
     RGBQUAD colours[256]{};

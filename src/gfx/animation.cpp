@@ -1,0 +1,193 @@
+// nAnimation: frames drawn into the display buffer and the changed areas copied to the window.
+#include "gfx/animation.h"
+
+#include <cstring>
+
+#include "core/classids.h"
+#include "core/guid.h"
+#include "core/objectmanager.h"
+#include "gfx/inks.h"
+#include "gfx/stagescore.h"
+#include "gfx/view.h"
+
+namespace skv {
+
+namespace {
+
+COLORREF colourOf(const RGBQUAD& q) {
+    return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+}
+
+} // namespace
+
+nAnimation::nAnimation() {
+    reset();
+}
+
+nAnimation::~nAnimation() = default;
+
+void nAnimation::reset() {
+    view_ = nullptr;
+    viewDC_ = nullptr;
+    store_ = nullptr;
+    buffersCreated_ = 0;
+    stopSoundPending_ = 0;
+    dirtyCount_ = kWholeStage;
+    forceFullRedraw_ = 1;
+    stageColour_ = CLR_INVALID;
+    palette_ = nullptr;
+    realizePending_ = 0;
+    // The same rule as a sprite's transparent index: the last entry on a palette display.
+    stageColourIndex_ = defaultTransparentIndex();
+    lastSound_ = GUID{};
+}
+
+void nAnimation::attachView(skvView* view) {
+    if (view_ && viewDC_) view_->releaseDC();
+    viewDC_ = nullptr;
+    view_ = view;
+    if (view_) {
+        width_ = view_->width();
+        height_ = view_->height();
+    }
+    dirtyCount_ = kWholeStage;
+}
+
+void nAnimation::setObjectStore(qmsObjectManager* store) {
+    store_ = store;
+    if (!store_) return;
+    installBuiltInPalettes(*store_);
+    if (!palette_) {
+        palette_ = new skvPalette();
+        store_->add(palette_);
+    }
+    if (score_) {
+        skvObject* found = store_->findOrWait(paletteIdentity(score_->currentPaletteNumber()));
+        // A palette that has not arrived yet leaves the current one in place.
+        if (auto* p = dynamic_cast<skvPalette*>(found)) setPalette(p);
+    }
+}
+
+int32_t nAnimation::createBuffers(int32_t width, int32_t height, int32_t bitsPerPixel) {
+    buffersCreated_ = 1;
+    if (view_) {
+        if (viewDC_) view_->releaseDC();
+        viewDC_ = view_->getDC();
+    }
+    display_.setTargetDC(viewDC_);
+    const int32_t made = display_.create(width, height, 8);
+    previous_.create(width, height, 8);
+    width_ = width;
+    height_ = height;
+    dirtyCount_ = kWholeStage;
+    // New buffers start with the stage's colours rather than an empty colour table.
+    if (made && palette_) setPalette(nullptr);
+    return made;
+}
+
+void nAnimation::setPalette(skvPalette* palette) {
+    if (palette && (!palette_ || !(palette->objectId == palette_->objectId))) palette_ = palette;
+    if (!palette_) return;
+    display_.setColourTable(palette_->colours, 256, paletteUse_);
+    HPALETTE handle = display_.getPaletteHandle();
+    if (!handle) return;
+    if (nDIB* dib = display_.getDIB()) dib->mapToPalette(handle);
+    const UINT nearest = GetNearestPaletteIndex(handle, colourOf(palette_->colours[0]));
+    if (nearest != CLR_INVALID) stageColourIndex_ = static_cast<uint8_t>(nearest);
+}
+
+void nAnimation::prepareForRender() {
+    nDIB* picture = display_.getDIB();
+    if (score_ && picture && score_->frameHasTransition()) {
+        if (nDIB* before = previous_.getDIB()) before->copyFrom(*picture);
+    }
+    if (score_) {
+        // The index comes from the stream: only its low byte can name a palette entry.
+        const uint8_t index = static_cast<uint8_t>(score_->stageColourIndex());
+        const COLORREF colour = palette_ ? colourOf(palette_->colours[index]) : RGB(0, 0, 0);
+        if (colour != stageColour_) {
+            stageColour_ = colour;
+            forceFullRedraw_ = 1;
+        }
+        UINT fill = GetNearestPaletteIndex(display_.getPaletteHandle(), colour);
+        if (fill == CLR_INVALID) fill = 0;
+        if (picture && picture->bits())
+            std::memset(picture->bits(), static_cast<int>(fill), picture->pixelBytes());
+    }
+    if (forceFullRedraw_) {
+        dirtyCount_ = kWholeStage;
+        forceFullRedraw_ = 0;
+    }
+    stopSoundPending_ = 0;
+}
+
+void nAnimation::render(StageScore* score, int32_t quiet) {
+    score_ = score;
+    if (score_) score_->renderFrame(quiet);
+}
+
+void nAnimation::addDirtyRect(const RECT& rect) {
+    if (dirtyCount_ == kWholeStage) return;
+    if (dirtyCount_ < kMaxDirtyRects)
+        dirty_[dirtyCount_++] = rect;
+    else
+        dirtyCount_ = kWholeStage;
+}
+
+void nAnimation::addDirtyMember(skvObject* member) {
+    // Text and shape members have bounds of their own too; the bitmap is the one drawn here.
+    if (!member || !(member->classId == CLSID_NSprite)) return;
+    if (auto* bitmap = dynamic_cast<nDIB*>(member)) {
+        RECT r;
+        bitmap->bounds(&r);
+        addDirtyRect(r);
+    }
+}
+
+void nAnimation::updateScreen() {
+    if (stopSoundPending_) {
+        if (view_) view_->stopSoundOutput();
+        lastSound_ = GUID{};
+        stopSoundPending_ = 0;
+    }
+    if (pendingSound_) {
+        // The frame's sound starts just before its picture reaches the window.
+        if (view_) view_->startSound(pendingSound_);
+        lastSound_ = pendingSound_->objectId;
+        pendingSound_ = nullptr;
+    }
+    if (forceFullRedraw_) dirtyCount_ = kWholeStage;
+    if (dirtyCount_ != 0) {
+        HDC target = display_.getTargetDC();
+        HRGN clip = nullptr;
+        if (dirtyCount_ > 0 && target) {
+            clip = CreateRectRgn(0, 0, 0, 0);
+            for (int32_t i = 0; clip && i < dirtyCount_; ++i) {
+                if (HRGN part = CreateRectRgnIndirect(&dirty_[i])) {
+                    CombineRgn(clip, clip, part, RGN_OR);
+                    DeleteObject(part);
+                }
+            }
+            if (clip) SelectClipRgn(target, clip);
+        }
+        if (dirtyCount_ > 0)
+            display_.blit(dirty_, dirtyCount_);
+        else
+            display_.blit(nullptr, 0);
+        if (clip) {
+            SelectClipRgn(target, nullptr);
+            DeleteObject(clip);
+        }
+        dirtyCount_ = 0;
+    }
+    if (realizePending_) {
+        display_.realize();
+        realizePending_ = 0;
+    }
+}
+
+void nAnimation::setTempo(int32_t framesPerSecond) {
+    if (view_) view_->setStageTempo(framesPerSecond);
+}
+
+} // namespace skv

@@ -1,0 +1,44 @@
+#include "movie/scorecompositor.h"
+
+#include "gfx/animation.h"
+#include "movie/score.h"
+
+namespace skv {
+
+bool ScoreCompositor::frameHasTransition() {
+    return score_ && score_->currentImage()->transitionEffect() != 0;
+}
+
+int32_t ScoreCompositor::stageColourIndex() {
+    return score_ ? score_->stageColour() : 0;
+}
+
+int32_t ScoreCompositor::currentPaletteNumber() {
+    return score_ ? score_->currentPalette() : skvScore::kBuiltInDefaultPalette;
+}
+
+void ScoreCompositor::renderFrame(int32_t quiet) {
+    if (score_) score_->renderFrame(*this, quiet);
+}
+
+skvView* ScoreCompositor::view() {
+    return stage_ ? stage_->view() : nullptr;
+}
+
+void ScoreCompositor::addDirtyMember(skvObject* member) {
+    if (stage_) stage_->addDirtyMember(member);
+}
+
+void ScoreCompositor::paletteChanged() {
+    if (stage_) stage_->setRealizePending(1);
+}
+
+void ScoreCompositor::setWaitMode(int32_t mode) {
+    if (stage_) stage_->setWaitMode(mode);
+}
+
+void ScoreCompositor::setTempo(int32_t fps) {
+    if (stage_) stage_->setTempo(fps);
+}
+
+} // namespace skv
