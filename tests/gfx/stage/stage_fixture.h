@@ -118,12 +118,15 @@ public:
         WaitForSingleObject(job.done, INFINITE);
         CloseHandle(job.done);
     }
-    // Waits until the stage window has handled everything queued for it, paint included.
+    // Waits until the stage window has handled everything queued for it, input and paint
+    // included. A posted job runs before queued input is taken, so each round also asks the view
+    // thread whether input is still waiting.
     void settle() {
         for (int i = 0; i < 100; ++i) {
-            runOnView([] {});
+            bool inputWaiting = false;
+            runOnView([&] { inputWaiting = HIWORD(GetQueueStatus(QS_INPUT | QS_SENDMESSAGE)) != 0; });
             RECT r;
-            if (!GetUpdateRect(window(), &r, FALSE)) break;
+            if (!inputWaiting && !GetUpdateRect(window(), &r, FALSE)) break;
         }
         runOnView([] {}); // a paint that began before the last look has ended by now
     }
