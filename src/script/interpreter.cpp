@@ -119,20 +119,39 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
     ScriptValue* const S = stack_.get();
     ScriptValue* const spMax = S + kMaxValues;
     ScriptValue* sp = S + top_;
+    // The running handler: the one this call started, or one that callLocal started inside the
+    // loop (kept in localCalls_ above baseDepth).
+    Activation* A = &act;
+    const HandlerInfo* H = &h;
+    const int32_t baseDepth = depth_;
+    struct DepthRestore {
+        int32_t& depth;
+        int32_t saved;
+        ~DepthRestore() { depth = saved; }
+    } depthRestore{depth_, baseDepth};
     // A handler may pop below its own frame; the slots of its parameters and locals then hold
     // values moved elsewhere, so a variable is only read or written while it lies at or below
     // the top of the stack.
-    ScriptValue* const P = S + act.paramBase;
-    ScriptValue* const L = S + act.localBase;
-    const uint32_t paramSlots = static_cast<uint32_t>(act.paramSlots);
-    const uint32_t localCount = static_cast<uint32_t>(act.localCount);
+    ScriptValue* P;
+    ScriptValue* L;
+    uint32_t paramSlots, localCount, begin, end;
     const uint8_t* const code = block.data();
-    const uint32_t begin = h.codeOffset;
-    const uint32_t end = h.codeEnd;
-    uint32_t pc = begin;
+    uint32_t pc;
     uint8_t op = 0;
     int32_t n = 0;
     uint32_t len = 1;
+
+#define SKV_ENTER()                                                                                \
+    do {                                                                                           \
+        P = S + A->paramBase;                                                                      \
+        L = S + A->localBase;                                                                      \
+        paramSlots = static_cast<uint32_t>(A->paramSlots);                                         \
+        localCount = static_cast<uint32_t>(A->localCount);                                         \
+        begin = H->codeOffset;                                                                     \
+        end = H->codeEnd;                                                                          \
+    } while (0)
+    SKV_ENTER();
+    pc = begin;
 
 #define SKV_SYNC() (top_ = static_cast<int32_t>(sp - S))
 #define SKV_RELOAD() (sp = S + top_)
@@ -343,14 +362,14 @@ L81:
 L42: // argListNoResult
 L82:
     SKV_OPERAND();
-    act.pendingArgc = n;
-    act.pendingWant = false;
+    A->pendingArgc = n;
+    A->pendingWant = false;
     SKV_ADVANCE();
 L43: // argList
 L83:
     SKV_OPERAND();
-    act.pendingArgc = n;
-    act.pendingWant = true;
+    A->pendingArgc = n;
+    A->pendingWant = true;
     SKV_ADVANCE();
 
 L44: // pushLiteral
@@ -475,9 +494,56 @@ L95 : {
     SKV_ADVANCE();
 }
 
-L56: // callLocal, callExternal, callIndirect
-L96:
-L57:
+L56: // callLocal
+L96 : {
+    SKV_OPERAND();
+    SKV_SYNC();
+    // A handler of the same block starts right here; anything else takes the native way.
+    skvScript* const script = A->script;
+    if (!script || script->block.get() != &block) {
+        runHandler(script, n, A->pendingArgc, A->pendingWant);
+        SKV_RELOAD();
+        if (abortFlag) goto leave;
+        SKV_ADVANCE();
+    }
+    const int32_t argc = A->pendingArgc;
+    if (argc < 0 || argc > top_) fail(kScriptStackLimit);
+    if (depth_ >= kMaxCallDepth) fail(kScriptStackLimit);
+    countStep();
+    const HandlerInfo* callee = block.handler(n);
+    const int32_t params = callee ? callee->paramCount : 0;
+    const int32_t locals = callee ? callee->localCount : 0;
+    const int32_t savedTop = top_ - argc;
+    const int32_t missing = params > argc ? params - argc : 0;
+    if (int64_t(top_) + missing + locals > kMaxValues) fail(kScriptStackLimit);
+    LocalCall& c = localCalls_[size_t(depth_)];
+    ++depth_;
+    c.callerAct = A;
+    c.callerHandler = H;
+    c.callerPc = pc;
+    c.savedTop = savedTop;
+    c.wantResult = A->pendingWant;
+    c.act = Activation{};
+    c.act.script = script;
+    c.act.argc = argc;
+    c.act.paramBase = savedTop + 1;
+    for (int32_t i = 0; i < missing; ++i)
+        *++sp = ScriptValue{};
+    c.act.paramSlots = static_cast<int32_t>(sp - S) - savedTop;
+    c.act.localBase = static_cast<int32_t>(sp - S) + 1;
+    c.act.localCount = locals;
+    for (int32_t i = 0; i < locals; ++i)
+        *++sp = ScriptValue{};
+    releaseValue(result);
+    result = ScriptValue::voidValue();
+    A = &c.act;
+    static const HandlerInfo kEmpty{};
+    H = callee ? callee : &kEmpty;
+    SKV_ENTER();
+    pc = begin;
+    SKV_NEXT();
+}
+L57: // callExternal, callIndirect
 L97:
 L58:
 L98 : {
@@ -489,11 +555,7 @@ L98 : {
         target = t.asInt();
         releaseValue(t);
     }
-    bool stop = false;
-    if (opBase(op) == opCallLocal)
-        runHandler(act.script, target, act.pendingArgc, act.pendingWant);
-    else
-        stop = callByName(target, act.pendingArgc, act.pendingWant, act.argc);
+    const bool stop = callByName(target, A->pendingArgc, A->pendingWant, A->argc);
     SKV_RELOAD();
     if (stop || abortFlag) goto leave;
     SKV_ADVANCE();
@@ -574,6 +636,28 @@ Lbad:
 
 leave:
     SKV_SYNC();
+    if (depth_ > baseDepth) {
+        // A handler started by callLocal ends: its frame goes, its result comes back as the
+        // call's value, and the caller goes on after the call.
+        LocalCall& c = localCalls_[size_t(depth_ - 1)];
+        unwindTo(c.savedTop);
+        if (c.wantResult) {
+            if (top_ >= kMaxValues) fail(kScriptStackLimit);
+            stack_[static_cast<size_t>(++top_)] = shareValue(result);
+        } else {
+            releaseValue(result);
+        }
+        --depth_;
+        A = c.callerAct;
+        H = c.callerHandler;
+        SKV_ENTER();
+        pc = c.callerPc;
+        SKV_RELOAD();
+        if (abortFlag) goto leave;
+        op = code[pc];
+        len = 1u + (op >> 6);
+        SKV_ADVANCE();
+    }
 
 #undef SKV_SYNC
 #undef SKV_RELOAD
@@ -584,6 +668,7 @@ leave:
 #undef SKV_OPERAND
 #undef SKV_NEED
 #undef SKV_JUMP_TO
+#undef SKV_ENTER
 }
 #pragma GCC diagnostic pop
 

@@ -28,7 +28,8 @@ int32_t readCount(uArchive& ar) {
 } // namespace
 
 ScriptEngine::ScriptEngine()
-    : stack_(std::make_unique<ScriptValue[]>(kStackSlots)), host_(std::make_unique<ScriptHost>()) {}
+    : stack_(std::make_unique<ScriptValue[]>(kStackSlots)), host_(std::make_unique<ScriptHost>()),
+      localCalls_(std::make_unique<LocalCall[]>(kMaxCallDepth)) {}
 
 ScriptEngine::~ScriptEngine() {
     resetStack();

@@ -142,6 +142,17 @@ private:
         int32_t pendingArgc = 0;
         bool pendingWant = false;
     };
+    // A handler that callLocal started inside the running loop: its activation and what the
+    // caller continues with when it ends. One per call depth, so the loop needs no native frame
+    // for calls within a script.
+    struct LocalCall {
+        Activation act;
+        Activation* callerAct = nullptr;
+        const HandlerInfo* callerHandler = nullptr;
+        uint32_t callerPc = 0;
+        int32_t savedTop = 0;
+        bool wantResult = false;
+    };
     void execute(Activation& act, const ScriptBlock& block, const HandlerInfo& h);
     void countStep();
     void unwindTo(int32_t savedTop);
@@ -164,6 +175,7 @@ private:
     bool initialised_ = false;
     int32_t globalsWanted_ = 0; // the name count when the tables were last loaded
     int32_t depth_ = 0;
+    std::unique_ptr<LocalCall[]> localCalls_; // indexed by depth_
     uint64_t stepLimit_ = 0;
     uint64_t steps_ = 0;
 };
