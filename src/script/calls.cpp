@@ -1,13 +1,26 @@
 // Calls by name: a movie script's handler first, then the special names the interpreter answers
 // itself, then the host's built-in table.
 #include <cstdlib>
-#include <cstring>
+#include <cstddef>
 
 #include "script/script.h"
 #include "script/scriptengine.h"
 #include "script/scripterror.h"
 
 namespace skv {
+
+namespace {
+
+// Exact, case-sensitive comparison with a special name, inline: calls by name run for every
+// "return" of a handler.
+template <size_t N>
+bool isName(const char* name, const char (&special)[N]) {
+    for (size_t i = 0; i < N; ++i)
+        if (name[i] != special[i]) return false;
+    return true;
+}
+
+} // namespace
 
 bool ScriptEngine::callByName(int32_t nameId, int32_t argc, bool wantResult, int32_t callerArgc) {
     MovieHandler found = findMovieHandler(nameId);
@@ -22,7 +35,7 @@ bool ScriptEngine::callByName(int32_t nameId, int32_t argc, bool wantResult, int
     if (!name) fail(kScriptNameWithoutText);
     if (argc < 0 || argc > top_) fail(kScriptStackLimit);
 
-    if (std::strcmp(name, "return") == 0) {
+    if (isName(name, "return")) {
         if (argc >= 1) {
             ScriptValue v = pop();
             ScriptValue c = copyValue(v);
@@ -44,13 +57,13 @@ bool ScriptEngine::callByName(int32_t nameId, int32_t argc, bool wantResult, int
     } else {
         releaseValue(value);
     }
-    return std::strcmp(name, "exit") == 0;
+    return isName(name, "exit");
 }
 
 ScriptValue ScriptEngine::specialOrBuiltin(const char* name, int32_t argc, int32_t callerArgc) {
     const ScriptValue* args = stack_.get() + (top_ - argc + 1);
     const ScriptValue first = argc >= 1 ? args[0] : ScriptValue{};
-    auto is = [name](const char* special) { return std::strcmp(name, special) == 0; };
+    auto is = [name](const auto& special) { return isName(name, special); };
     auto flag = [](bool b) { return ScriptValue::integer(b ? 1 : 0); };
 
     if (is("abort")) {

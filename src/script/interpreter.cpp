@@ -140,6 +140,7 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
     uint8_t op = 0;
     int32_t n = 0;
     uint32_t len = 1;
+    int32_t x, y; // the operands of an integer comparison
 
 #define SKV_ENTER()                                                                                \
     do {                                                                                           \
@@ -186,6 +187,8 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
         len = 1u + (op >> 6);                                                                      \
     } while (0)
     // The stack effect of the opcode, from the one table, checked before the instruction runs.
+#define SKV_OPERAND_BYTE() (n = int32_t(code[pc + 1]), len = 2)
+#define SKV_OPERAND_WORD() (n = int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8))), len = 3)
 #define SKV_NEED(opc)                                                                              \
     do {                                                                                           \
         constexpr int pops = kOpcodes[opc].pops, grow = kOpcodes[opc].pushes - kOpcodes[opc].pops; \
@@ -197,10 +200,8 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
 #define SKV_JUMP_TO(target)                                                                        \
     do {                                                                                           \
         int64_t t_ = (target);                                                                     \
-        if (t_ <= int64_t(pc)) {                                                                   \
-            SKV_SYNC();                                                                            \
-            countStep();                                                                           \
-        }                                                                                          \
+        if (t_ <= int64_t(pc) && stepLimit_ && ++steps_ > stepLimit_)                             \
+            SKV_FAIL(kScriptStackLimit);                                                           \
         if (t_ < int64_t(begin) || t_ >= int64_t(end)) goto leave;                                 \
         pc = static_cast<uint32_t>(t_);                                                            \
         SKV_NEXT();                                                                                \
@@ -256,32 +257,35 @@ L10:
 L11:
     SKV_NEED(opLt);
     if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {
-        int32_t x = int32_t(sp[-1].payload), y = int32_t(sp[0].payload);
-        int c = (x > y) - (x < y);
-        // Bit c+1 of each mask says whether the opcode holds for c = -1, 0, 1.
-        static constexpr uint8_t kHolds[6] = {0b001, 0b011, 0b101, 0b010, 0b100, 0b110};
-        const bool holds = (kHolds[op - opLt] >> (c + 1)) & 1;
-        // A comparison feeding a conditional jump branches at once; the flag it would push is
-        // popped straight away by the jump.
-        const uint32_t next = pc + 1;
-        const uint8_t nextOp = code[next];
-        if ((nextOp == op1(opJumpIfZero) || nextOp == op2(opJumpIfZero)) && next < end) {
-            sp -= 2;
-            pc = next;
-            if (!holds) {
-                const int32_t d = (nextOp & 0x80)
-                                      ? int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8)))
-                                      : int32_t(code[pc + 1]);
-                SKV_JUMP_TO(int64_t(pc) + d);
-            }
-            pc += 1u + (nextOp >> 6);
-            SKV_NEXT();
-        }
-        --sp;
-        sp->payload = holds;
-        SKV_ADVANCE1();
+        x = int32_t(sp[-1].payload);
+        y = int32_t(sp[0].payload);
+        sp -= 2;
+        goto compareInts;
     }
     goto binarySlow;
+compareInts : {
+    // The comparison `op` at pc of x and y, whose operands are off the stack already.
+    const int c = (x > y) - (x < y);
+    // Bit c+1 of each mask says whether the opcode holds for c = -1, 0, 1.
+    static constexpr uint8_t kHolds[6] = {0b001, 0b011, 0b101, 0b010, 0b100, 0b110};
+    const bool holds = (kHolds[op - opLt] >> (c + 1)) & 1;
+    // A comparison feeding a conditional jump branches at once; the flag it would push is
+    // popped straight away by the jump.
+    const uint32_t next = pc + 1;
+    const uint8_t nextOp = code[next];
+    if ((nextOp == op1(opJumpIfZero) || nextOp == op2(opJumpIfZero)) && next < end) {
+        pc = next;
+        if (!holds) {
+            const int32_t d = (nextOp & 0x80) ? int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8)))
+                                              : int32_t(code[pc + 1]);
+            SKV_JUMP_TO(int64_t(pc) + d);
+        }
+        pc += 1u + (nextOp >> 6);
+        SKV_NEXT();
+    }
+    *++sp = ScriptValue::integer(holds);
+    SKV_ADVANCE1();
+}
 
 L09: // negate
 L14: // not
@@ -349,6 +353,15 @@ L41 : { // pushInt: the one-byte operand is signed
         pc += 3;
         SKV_NEXT();
     }
+    // Likewise a comparison with a constant (n < 2).
+    if (next >= opLt && next <= opGe && pc + 2 < end && sp > S && sp->type == vtInteger) {
+        x = int32_t(sp->payload);
+        y = k;
+        --sp;
+        pc += 2;
+        op = next;
+        goto compareInts;
+    }
     *++sp = ScriptValue::integer(k);
     pc += 2;
     SKV_NEXT();
@@ -399,9 +412,18 @@ L89 : {
     SKV_ADVANCE();
 }
 
-L4B: // pushParam
+L4B : { // pushParam
+    SKV_NEED(op1(opPushParam));
+    const uint32_t i = uint32_t(code[pc + 1]) >> 3;
+    ScriptValue v = (i < paramSlots && P + i <= sp) ? shareValue(P[i]) : ScriptValue{};
+    *++sp = v;
+    pc += 2;
+    // A constant after a variable goes straight on to its own fast path.
+    if (code[pc] == op1(opPushInt) && pc < end) goto L41;
+    SKV_NEXT();
+}
 L8B : {
-    SKV_OPERAND();
+    SKV_OPERAND_WORD();
     SKV_NEED(op1(opPushParam));
     uint32_t i = uint32_t(n) >> 3;
     ScriptValue v = (i < paramSlots && P + i <= sp) ? shareValue(P[i]) : ScriptValue{};
@@ -428,6 +450,7 @@ L4C : { // pushLocal
         SKV_NEXT();
     }
     pc += 2;
+    if (next == op1(opPushInt) && pc < end) goto L41;
     SKV_NEXT();
 }
 L8C : {
@@ -476,12 +499,16 @@ L92 : {
 }
 
 L53: // jump
+    SKV_OPERAND_BYTE();
+    SKV_JUMP_TO(int64_t(pc) + n);
 L93:
-    SKV_OPERAND();
+    SKV_OPERAND_WORD();
     SKV_JUMP_TO(int64_t(pc) + n);
 L54: // jumpBack
+    SKV_OPERAND_BYTE();
+    SKV_JUMP_TO(int64_t(pc) - n);
 L94:
-    SKV_OPERAND();
+    SKV_OPERAND_WORD();
     SKV_JUMP_TO(int64_t(pc) - n);
 L55: // jumpIfZero
 L95 : {
@@ -666,6 +693,8 @@ leave:
 #undef SKV_ADVANCE
 #undef SKV_ADVANCE1
 #undef SKV_OPERAND
+#undef SKV_OPERAND_BYTE
+#undef SKV_OPERAND_WORD
 #undef SKV_NEED
 #undef SKV_JUMP_TO
 #undef SKV_ENTER
