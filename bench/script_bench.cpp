@@ -165,16 +165,25 @@ void BM_FibLua(benchmark::State& state) {
         if (lua.run("fib", kFibN) != 75025) state.SkipWithError("wrong fib");
 }
 
-// Keeps each benchmark's time per iteration so that the ratios can be printed after the table.
+// Keeps each benchmark's real and CPU time per iteration so that the ratios can be printed after
+// the table. With repetitions the median is used (on a shared machine, run with
+// --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    struct Times {
+        double real = 0, cpu = 0;
+    };
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const Run& r : runs) {
+            if (r.error_occurred) continue;
+            if (r.run_type == Run::RT_Iteration && r.repetitions <= 1)
+                times[r.run_name.str()] = {r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
+            else if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                times[r.run_name.str()] = {r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
+        }
     }
-    std::map<std::string, double> times;
+    std::map<std::string, Times> times;
 };
 
 } // namespace
@@ -190,8 +199,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto ratio = [&](const char* a, const char* b) {
         auto ia = reporter.times.find(a), ib = reporter.times.find(b);
-        if (ia == reporter.times.end() || ib == reporter.times.end() || ib->second <= 0) return;
-        std::printf("%s / %s = %.2f\n", a, b, ia->second / ib->second);
+        if (ia == reporter.times.end() || ib == reporter.times.end()) return;
+        if (ia->second.cpu <= 0 || ib->second.real <= 0 || ib->second.cpu <= 0) return;
+        std::printf("%s / %s = %.2f real time, %.2f CPU time\n", a, b,
+                    ia->second.real / ib->second.real, ia->second.cpu / ib->second.cpu);
     };
     ratio("BM_LoopInterpreter/real_time", "BM_LoopLua/real_time");
     ratio("BM_FibInterpreter/real_time", "BM_FibLua/real_time");

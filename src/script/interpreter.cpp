@@ -136,8 +136,9 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
     ScriptValue* L;
     uint32_t paramSlots, localCount, begin, end;
     const uint8_t* const code = block.data();
-    uint32_t pc;
-    uint8_t op = 0;
+    const uint8_t* ip; // the instruction about to run
+    const uint8_t* endp;
+    uint8_t op = 0; // set by the instructions that read it
     int32_t n = 0;
     uint32_t len = 1;
     int32_t x, y; // the operands of an integer comparison
@@ -150,9 +151,10 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
         localCount = static_cast<uint32_t>(A->localCount);                                         \
         begin = H->codeOffset;                                                                     \
         end = H->codeEnd;                                                                          \
+        endp = code + end;                                                                         \
     } while (0)
     SKV_ENTER();
-    pc = begin;
+    ip = code + begin;
 
 #define SKV_SYNC() (top_ = static_cast<int32_t>(sp - S))
 #define SKV_RELOAD() (sp = S + top_)
@@ -163,32 +165,31 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
     } while (0)
 #define SKV_NEXT()                                                                                 \
     do {                                                                                           \
-        if (pc >= end) goto leave;                                                                 \
-        op = code[pc];                                                                             \
-        goto* kTargets[op];                                                                        \
+        if (ip >= endp) goto leave;                                                                \
+        goto* kTargets[*ip];                                                                       \
     } while (0)
     // After an instruction that is not a jump.
 #define SKV_ADVANCE()                                                                              \
     do {                                                                                           \
-        pc += len;                                                                                 \
+        ip += len;                                                                                 \
         SKV_NEXT();                                                                                \
     } while (0)
 #define SKV_ADVANCE1()                                                                             \
     do {                                                                                           \
-        pc += 1;                                                                                   \
+        ip += 1;                                                                                   \
         SKV_NEXT();                                                                                \
     } while (0)
     // The operand of a one- or two-byte form. The block is followed by spare zero bytes, so both
     // operand bytes can always be read.
 #define SKV_OPERAND()                                                                              \
     do {                                                                                           \
-        n = (op & 0x80) ? int32_t(int16_t(code[pc + 1] | (uint32_t(code[pc + 2]) << 8)))           \
-                        : int32_t(code[pc + 1]);                                                   \
+        op = ip[0];                                                                                \
+        n = (op & 0x80) ? int32_t(int16_t(ip[1] | (uint32_t(ip[2]) << 8))) : int32_t(ip[1]);       \
         len = 1u + (op >> 6);                                                                      \
     } while (0)
     // The stack effect of the opcode, from the one table, checked before the instruction runs.
-#define SKV_OPERAND_BYTE() (n = int32_t(code[pc + 1]), len = 2)
-#define SKV_OPERAND_WORD() (n = int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8))), len = 3)
+#define SKV_OPERAND_BYTE() (n = int32_t(ip[1]), len = 2)
+#define SKV_OPERAND_WORD() (n = int32_t(int16_t(ip[1] | (ip[2] << 8))), len = 3)
 #define SKV_NEED(opc)                                                                              \
     do {                                                                                           \
         constexpr int pops = kOpcodes[opc].pops, grow = kOpcodes[opc].pushes - kOpcodes[opc].pops; \
@@ -197,13 +198,13 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
     } while (0)
     // A jump's target must lie inside the handler's code; its end finishes the handler normally
     // and anything else leaves it. Jumps that do not go forward count against the step limit.
-#define SKV_JUMP_TO(target)                                                                        \
+#define SKV_JUMP_BY(distance)                                                                      \
     do {                                                                                           \
-        int64_t t_ = (target);                                                                     \
-        if (t_ <= int64_t(pc) && stepLimit_ && ++steps_ > stepLimit_)                             \
-            SKV_FAIL(kScriptStackLimit);                                                           \
+        const int64_t d_ = (distance);                                                             \
+        if (d_ <= 0 && stepLimit_ && ++steps_ > stepLimit_) SKV_FAIL(kScriptStackLimit);           \
+        const int64_t t_ = int64_t(ip - code) + d_;                                                \
         if (t_ < int64_t(begin) || t_ >= int64_t(end)) goto leave;                                 \
-        pc = static_cast<uint32_t>(t_);                                                            \
+        ip = code + t_;                                                                            \
         SKV_NEXT();                                                                                \
     } while (0)
 
@@ -223,12 +224,12 @@ L03: // pushZero
     if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {                                     \
         int32_t r_ = integerArithmetic(opc, int32_t(sp[-1].payload), int32_t(sp[0].payload));      \
         /* An assignment to a local that holds nothing to release takes the result at once. */     \
-        if (code[pc + 1] == op1(opPopLocal) && pc + 1 < end) {                                     \
-            uint32_t i_ = uint32_t(code[pc + 2]) >> 3;                                             \
+        if (ip[1] == op1(opPopLocal) && ip + 1 < endp) {                                     \
+            uint32_t i_ = uint32_t(ip[2]) >> 3;                                             \
             if (i_ < localCount && L + i_ <= sp - 2 && !L[i_].owned) {                             \
                 L[i_] = ScriptValue::integer(r_);                                                  \
                 sp -= 2;                                                                           \
-                pc += 3;                                                                           \
+                ip += 3;                                                                           \
                 SKV_NEXT();                                                                        \
             }                                                                                      \
         }                                                                                          \
@@ -264,23 +265,22 @@ L11:
     }
     goto binarySlow;
 compareInts : {
-    // The comparison `op` at pc of x and y, whose operands are off the stack already.
+    // The comparison at ip of x and y, whose operands are off the stack already.
     const int c = (x > y) - (x < y);
     // Bit c+1 of each mask says whether the opcode holds for c = -1, 0, 1.
     static constexpr uint8_t kHolds[6] = {0b001, 0b011, 0b101, 0b010, 0b100, 0b110};
-    const bool holds = (kHolds[op - opLt] >> (c + 1)) & 1;
+    const bool holds = (kHolds[ip[0] - opLt] >> (c + 1)) & 1;
     // A comparison feeding a conditional jump branches at once; the flag it would push is
     // popped straight away by the jump.
-    const uint32_t next = pc + 1;
-    const uint8_t nextOp = code[next];
-    if ((nextOp == op1(opJumpIfZero) || nextOp == op2(opJumpIfZero)) && next < end) {
-        pc = next;
+    const uint8_t nextOp = ip[1];
+    if ((nextOp == op1(opJumpIfZero) || nextOp == op2(opJumpIfZero)) && ip + 1 < endp) {
+        ip += 1;
         if (!holds) {
-            const int32_t d = (nextOp & 0x80) ? int32_t(int16_t(code[pc + 1] | (code[pc + 2] << 8)))
-                                              : int32_t(code[pc + 1]);
-            SKV_JUMP_TO(int64_t(pc) + d);
+            const int32_t d = (nextOp & 0x80) ? int32_t(int16_t(ip[1] | (ip[2] << 8)))
+                                              : int32_t(ip[1]);
+            SKV_JUMP_BY(d);
         }
-        pc += 1u + (nextOp >> 6);
+        ip += 1u + (nextOp >> 6);
         SKV_NEXT();
     }
     *++sp = ScriptValue::integer(holds);
@@ -290,6 +290,7 @@ compareInts : {
 L09: // negate
 L14: // not
     SKV_NEED(opNot);
+    op = ip[0];
     *sp = unaryOperation(op, *sp); // cannot fail
     SKV_ADVANCE1();
 
@@ -303,6 +304,7 @@ L16:
 binarySlow : {
     // The operation takes the operands over (and releases them even when it fails), so they
     // leave the stack first.
+    op = ip[0];
     sp -= 2;
     ScriptValue a = sp[1], b = sp[2];
     SKV_SYNC();
@@ -324,7 +326,7 @@ L1A : {
     SKV_SYNC();
     int32_t a = sp[-1].asInt(), b = sp[0].asInt();
     int32_t r =
-        op == opSpriteIntersects ? host_->spriteIntersects(a, b) : host_->spriteWithin(a, b);
+        ip[0] == opSpriteIntersects ? host_->spriteIntersects(a, b) : host_->spriteWithin(a, b);
     releaseValue(sp[0]);
     releaseValue(sp[-1]);
     --sp;
@@ -334,42 +336,41 @@ L1A : {
 
 L41 : { // pushInt: the one-byte operand is signed
     SKV_NEED(op1(opPushInt));
-    const int32_t k = int8_t(code[pc + 1]);
-    const uint8_t next = code[pc + 2];
+    const int32_t k = int8_t(ip[1]);
+    const uint8_t next = ip[2];
     // A small constant feeding arithmetic on an integer (i + 1, n mod 7) is applied in place,
     // and the result goes straight into a local when the next instruction stores it there.
-    if (next >= opMul && next <= opMod && pc + 2 < end && sp > S && sp->type == vtInteger) {
+    if (next >= opMul && next <= opMod && ip + 2 < endp && sp > S && sp->type == vtInteger) {
         const int32_t r = integerArithmetic(next, int32_t(sp->payload), k);
-        if (code[pc + 3] == op1(opPopLocal) && pc + 3 < end) {
-            const uint32_t i = uint32_t(code[pc + 4]) >> 3;
+        if (ip[3] == op1(opPopLocal) && ip + 3 < endp) {
+            const uint32_t i = uint32_t(ip[4]) >> 3;
             if (i < localCount && L + i <= sp - 1 && !L[i].owned) {
                 L[i] = ScriptValue::integer(r);
                 --sp;
-                pc += 5;
+                ip += 5;
                 SKV_NEXT();
             }
         }
         sp->payload = r;
-        pc += 3;
+        ip += 3;
         SKV_NEXT();
     }
     // Likewise a comparison with a constant (n < 2).
-    if (next >= opLt && next <= opGe && pc + 2 < end && sp > S && sp->type == vtInteger) {
+    if (next >= opLt && next <= opGe && ip + 2 < endp && sp > S && sp->type == vtInteger) {
         x = int32_t(sp->payload);
         y = k;
         --sp;
-        pc += 2;
-        op = next;
+        ip += 2;
         goto compareInts;
     }
     *++sp = ScriptValue::integer(k);
-    pc += 2;
+    ip += 2;
     SKV_NEXT();
 }
 L81:
     SKV_NEED(op2(opPushInt));
-    *++sp = ScriptValue::integer(int16_t(code[pc + 1] | (code[pc + 2] << 8)));
-    pc += 3;
+    *++sp = ScriptValue::integer(int16_t(ip[1] | (ip[2] << 8)));
+    ip += 3;
     SKV_NEXT();
 
 L42: // argListNoResult
@@ -414,12 +415,12 @@ L89 : {
 
 L4B : { // pushParam
     SKV_NEED(op1(opPushParam));
-    const uint32_t i = uint32_t(code[pc + 1]) >> 3;
+    const uint32_t i = uint32_t(ip[1]) >> 3;
     ScriptValue v = (i < paramSlots && P + i <= sp) ? shareValue(P[i]) : ScriptValue{};
     *++sp = v;
-    pc += 2;
+    ip += 2;
     // A constant after a variable goes straight on to its own fast path.
-    if (code[pc] == op1(opPushInt) && pc < end) goto L41;
+    if (ip[0] == op1(opPushInt) && ip < endp) goto L41;
     SKV_NEXT();
 }
 L8B : {
@@ -432,13 +433,13 @@ L8B : {
 }
 L4C : { // pushLocal
     SKV_NEED(op1(opPushLocal));
-    const uint32_t i = uint32_t(code[pc + 1]) >> 3;
+    const uint32_t i = uint32_t(ip[1]) >> 3;
     ScriptValue v = (i < localCount && L + i <= sp) ? shareValue(L[i]) : ScriptValue{};
     *++sp = v;
     // Two variables pushed one after the other (the operands of most expressions) take one step.
-    const uint8_t next = code[pc + 2];
-    if ((next == op1(opPushLocal) || next == op1(opPushParam)) && pc + 2 < end && sp < spMax) {
-        const uint32_t j = uint32_t(code[pc + 3]) >> 3;
+    const uint8_t next = ip[2];
+    if ((next == op1(opPushLocal) || next == op1(opPushParam)) && ip + 2 < endp && sp < spMax) {
+        const uint32_t j = uint32_t(ip[3]) >> 3;
         ScriptValue w;
         if (next == op1(opPushLocal)) {
             if (j < localCount && L + j <= sp) w = shareValue(L[j]);
@@ -446,11 +447,11 @@ L4C : { // pushLocal
             if (j < paramSlots && P + j <= sp) w = shareValue(P[j]);
         }
         *++sp = w;
-        pc += 4;
+        ip += 4;
         SKV_NEXT();
     }
-    pc += 2;
-    if (next == op1(opPushInt) && pc < end) goto L41;
+    ip += 2;
+    if (next == op1(opPushInt) && ip < endp) goto L41;
     SKV_NEXT();
 }
 L8C : {
@@ -500,16 +501,16 @@ L92 : {
 
 L53: // jump
     SKV_OPERAND_BYTE();
-    SKV_JUMP_TO(int64_t(pc) + n);
+    SKV_JUMP_BY(n);
 L93:
     SKV_OPERAND_WORD();
-    SKV_JUMP_TO(int64_t(pc) + n);
+    SKV_JUMP_BY(n);
 L54: // jumpBack
     SKV_OPERAND_BYTE();
-    SKV_JUMP_TO(int64_t(pc) - n);
+    SKV_JUMP_BY(-int64_t(n));
 L94:
     SKV_OPERAND_WORD();
-    SKV_JUMP_TO(int64_t(pc) - n);
+    SKV_JUMP_BY(-int64_t(n));
 L55: // jumpIfZero
 L95 : {
     SKV_OPERAND();
@@ -517,7 +518,7 @@ L95 : {
     ScriptValue v = *sp--;
     bool zero = v.payload == 0;
     releaseValue(v);
-    if (zero) SKV_JUMP_TO(int64_t(pc) + n);
+    if (zero) SKV_JUMP_BY(n);
     SKV_ADVANCE();
 }
 
@@ -547,7 +548,7 @@ L96 : {
     ++depth_;
     c.callerAct = A;
     c.callerHandler = H;
-    c.callerPc = pc;
+    c.callerPc = static_cast<uint32_t>(ip - code);
     c.savedTop = savedTop;
     c.wantResult = A->pendingWant;
     c.act = Activation{};
@@ -567,7 +568,7 @@ L96 : {
     static const HandlerInfo kEmpty{};
     H = callee ? callee : &kEmpty;
     SKV_ENTER();
-    pc = begin;
+    ip = code + begin;
     SKV_NEXT();
 }
 L57: // callExternal, callIndirect
@@ -678,11 +679,10 @@ leave:
         A = c.callerAct;
         H = c.callerHandler;
         SKV_ENTER();
-        pc = c.callerPc;
+        ip = code + c.callerPc;
         SKV_RELOAD();
         if (abortFlag) goto leave;
-        op = code[pc];
-        len = 1u + (op >> 6);
+        len = 1u + (ip[0] >> 6);
         SKV_ADVANCE();
     }
 
@@ -696,7 +696,7 @@ leave:
 #undef SKV_OPERAND_BYTE
 #undef SKV_OPERAND_WORD
 #undef SKV_NEED
-#undef SKV_JUMP_TO
+#undef SKV_JUMP_BY
 #undef SKV_ENTER
 }
 #pragma GCC diagnostic pop
