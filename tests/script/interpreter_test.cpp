@@ -486,6 +486,82 @@ rec:
     EXPECT_EQ(call(fib, 0, {ScriptValue::integer(15)}), integer(610));
 }
 
+TEST_F(ScriptTest, CallsWithinAScriptGiveBackTheirDepthWhenAnErrorOrAbortEndsThem) {
+    skvScript* s = addScript(67, R"(
+.handler 0
+    argListNoResult 0
+    callLocal 0
+.handler 0 params 1
+    pushParam 0
+    pushInt 1
+    lt
+    jumpIfZero deeper
+    pushZero
+)" + kReturnTop + R"(
+deeper:
+    pushParam 0
+    pushInt 1
+    sub
+    argList 1
+    callLocal 1
+    pushInt 1
+    add
+)" + kReturnTop + R"(
+.handler 0
+    argListNoResult 0
+    callLocal 3
+    pushInt 1
+    popGlobal 14
+.handler 0
+    argListNoResult 0
+    callExternal 6
+    pushInt 2
+    popGlobal 15
+)");
+    // Depth 96 of the 100 allowed, before and after runs that the limit ended deep inside.
+    EXPECT_EQ(call(s, 1, {ScriptValue::integer(95)}), integer(95));
+    EXPECT_EQ(errorOf(s, 0), kScriptStackLimit);
+    EXPECT_EQ(errorOf(s, 0), kScriptStackLimit);
+    EXPECT_EQ(call(s, 1, {ScriptValue::integer(95)}), integer(95));
+    EXPECT_EQ(errorOf(s, 1, {ScriptValue::integer(100)}), kScriptStackLimit);
+    // "abort" in a called handler stops it and its caller.
+    EXPECT_TRUE(engine.runEvent(s, 2));
+    EXPECT_EQ(see(engine.global(kG1)), (Seen{vtNone, 0, ""}));
+    EXPECT_EQ(see(engine.global(kG2)), (Seen{vtNone, 0, ""}));
+    engine.abortFlag = false; // as the next event would start
+    EXPECT_EQ(call(s, 1, {ScriptValue::integer(95)}), integer(95));
+}
+
+TEST_F(ScriptTest, ComparisonsWithAConstantKeepTheirMeaningForEveryOperand) {
+    EXPECT_EQ(eval("pushInt 3\npushInt 5\nlt\n" + kReturnTop), integer(1));
+    EXPECT_EQ(eval("pushInt 5\npushInt 5\nge\n" + kReturnTop), integer(1));
+    EXPECT_EQ(eval("pushInt -2\npushInt -1\ngt\n" + kReturnTop), integer(0));
+    // A text on the left compares as text, a void as 0.
+    skvScript* t = addScript(68, R"(
+.literal text "10"
+.literal text "9"
+.handler 0
+    pushLiteral L0
+    pushInt 10
+    eq
+)" + kReturnTop + R"(
+.handler 0
+    pushLiteral L1
+    pushInt 10
+    lt
+)" + kReturnTop);
+    EXPECT_EQ(call(t, 0), integer(1));
+    EXPECT_EQ(call(t, 1), integer(0)) << "\"9\" sorts after \"10\"";
+    EXPECT_EQ(eval("argList 0\ncallExternal 5\npushInt 0\neq\n" + kReturnTop), integer(1));
+    // Feeding a conditional jump, either way.
+    EXPECT_EQ(eval("pushInt 1\npushInt 2\nle\njumpIfZero no\npushInt 7\n" + kReturnTop +
+                   "no:\npushInt 8\n" + kReturnTop),
+              integer(7));
+    EXPECT_EQ(eval("pushInt 3\npushInt 2\nle\njumpIfZero no\npushInt 7\n" + kReturnTop +
+                   "no:\npushInt 8\n" + kReturnTop),
+              integer(8));
+}
+
 TEST_F(ScriptTest, AnInvalidOpcodeEndsOnlyItsEvent) {
     skvScript* s = addScript(65, R"(
 .handler 0
