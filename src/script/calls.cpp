@@ -1,7 +1,7 @@
 // Calls by name: a movie script's handler first, then the special names the interpreter answers
 // itself, then the host's built-in table.
-#include <cstdlib>
 #include <cstddef>
+#include <cstdlib>
 
 #include "script/script.h"
 #include "script/scriptengine.h"
@@ -13,8 +13,7 @@ namespace {
 
 // Exact, case-sensitive comparison with a special name, inline: calls by name run for every
 // "return" of a handler.
-template <size_t N>
-bool isName(const char* name, const char (&special)[N]) {
+template <size_t N> bool isName(const char* name, const char (&special)[N]) {
     for (size_t i = 0; i < N; ++i)
         if (name[i] != special[i]) return false;
     return true;

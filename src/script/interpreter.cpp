@@ -224,8 +224,8 @@ L03: // pushZero
     if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {                                     \
         int32_t r_ = integerArithmetic(opc, int32_t(sp[-1].payload), int32_t(sp[0].payload));      \
         /* An assignment to a local that holds nothing to release takes the result at once. */     \
-        if (ip[1] == op1(opPopLocal) && ip + 1 < endp) {                                     \
-            uint32_t i_ = uint32_t(ip[2]) >> 3;                                             \
+        if (ip[1] == op1(opPopLocal) && ip + 1 < endp) {                                           \
+            uint32_t i_ = uint32_t(ip[2]) >> 3;                                                    \
             if (i_ < localCount && L + i_ <= sp - 2 && !L[i_].owned) {                             \
                 L[i_] = ScriptValue::integer(r_);                                                  \
                 sp -= 2;                                                                           \
@@ -276,8 +276,8 @@ compareInts : {
     if ((nextOp == op1(opJumpIfZero) || nextOp == op2(opJumpIfZero)) && ip + 1 < endp) {
         ip += 1;
         if (!holds) {
-            const int32_t d = (nextOp & 0x80) ? int32_t(int16_t(ip[1] | (ip[2] << 8)))
-                                              : int32_t(ip[1]);
+            const int32_t d =
+                (nextOp & 0x80) ? int32_t(int16_t(ip[1] | (ip[2] << 8))) : int32_t(ip[1]);
             SKV_JUMP_BY(d);
         }
         ip += 1u + (nextOp >> 6);
