@@ -10,10 +10,10 @@
 namespace skv {
 
 enum class AsmOperandName {
-    kNone,         // the operand is a number only
-    kNameId,       // an index into the movie's name table
-    kProperty,     // a nameId that must name a "the" property
-    kCategory,     // a property category
+    kNone,           // the operand is a number only
+    kNameId,         // an index into the movie's name table
+    kProperty,       // a nameId that must name a "the" property
+    kCategory,       // a property category
     kPropertyNumber, // pushInt: a numbered property
 };
 

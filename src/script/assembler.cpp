@@ -125,8 +125,7 @@ bool Assembler::directive(int line, AsmLine& l) {
     if (d == ".names") {
         for (const std::string& n : l.args) {
             if (n.empty()) return fail(line, "a name cannot be empty");
-            if (std::find(names_->begin(), names_->end(), n) == names_->end())
-                names_->push_back(n);
+            if (std::find(names_->begin(), names_->end(), n) == names_->end()) names_->push_back(n);
         }
         return true;
     }
@@ -203,8 +202,9 @@ bool Assembler::namedOperand(int line, const Item& it, const std::string& name, 
         return nameId(line, name, value);
     case AsmOperandName::kCategory:
         if (!quoted && asmCategoryOf(name, value)) return true;
-        return fail(line, "'" + name + "' is no property category (host, count, sprite, system, "
-                                       "member, or a number)");
+        return fail(line, "'" + name +
+                              "' is no property category (host, count, sprite, system, "
+                              "member, or a number)");
     case AsmOperandName::kPropertyNumber:
         if (!quoted && asmPropertyNumberOf(name, value)) return true;
         return fail(line, "'" + name + "' is no numbered property (e.g. SpriteLocH, SoundLevel)");

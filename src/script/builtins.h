@@ -45,9 +45,7 @@ struct BuiltinCall {
 
     int32_t num(int i) const { return static_cast<int32_t>(raw[i]); }
     // "" for a missing text.
-    const char* text(int i) const {
-        return raw[i] ? reinterpret_cast<const char*>(raw[i]) : "";
-    }
+    const char* text(int i) const { return raw[i] ? reinterpret_cast<const char*>(raw[i]) : ""; }
     // A point's h and v; zeros for a missing point.
     int32_t pointH(int i) const { return raw[i] ? reinterpret_cast<const int16_t*>(raw[i])[1] : 0; }
     int32_t pointV(int i) const { return raw[i] ? reinterpret_cast<const int16_t*>(raw[i])[0] : 0; }

@@ -1,10 +1,10 @@
 // Built-ins that drive the movie: going to frames by number, label and marker, play and its way
 // back, puppets, sound, transitions, the cursor. Without a player link they do nothing.
-#include "script/textcase.h"
 #include "script/builtinops.h"
 #include "script/playerlink.h"
 #include "script/scriptengine.h"
 #include "script/scripterror.h"
+#include "script/textcase.h"
 
 namespace skv::builtin {
 
@@ -60,8 +60,10 @@ int32_t globalNumber(BuiltinCall& c, int32_t nameId) {
 void fade(BuiltinCall& c, const char* how, int32_t ticks) {
     PlayerLink* link = c.host.link;
     if (!link) return;
-    if (named(how, "fadeIn")) link->fadeIn(ticks);
-    else if (named(how, "fadeOut")) link->fadeOut(ticks);
+    if (named(how, "fadeIn"))
+        link->fadeIn(ticks);
+    else if (named(how, "fadeOut"))
+        link->fadeOut(ticks);
 }
 
 } // namespace
@@ -78,10 +80,14 @@ ScriptValue goLabel(BuiltinCall& c) {
 
 ScriptValue goMarker(BuiltinCall& c) {
     const char* how = c.text(0);
-    if (named(how, "loop")) goTo(c, markerFrame(c, 0));
-    else if (named(how, "next")) goTo(c, markerFrame(c, 1));
-    else if (named(how, "previous")) goTo(c, markerFrame(c, -1));
-    else goTo(c, currentFrame(c));
+    if (named(how, "loop"))
+        goTo(c, markerFrame(c, 0));
+    else if (named(how, "next"))
+        goTo(c, markerFrame(c, 1));
+    else if (named(how, "previous"))
+        goTo(c, markerFrame(c, -1));
+    else
+        goTo(c, currentFrame(c));
     return {};
 }
 
@@ -162,8 +168,7 @@ ScriptValue rollOver(BuiltinCall& c) {
 }
 
 ScriptValue rollOverGlobal(BuiltinCall& c) {
-    return ScriptValue::integer(c.host.link ? c.host.link->rollOver(globalNumber(c, c.num(0)))
-                                            : 0);
+    return ScriptValue::integer(c.host.link ? c.host.link->rollOver(globalNumber(c, c.num(0))) : 0);
 }
 
 ScriptValue soundFadeOrStop(BuiltinCall& c) {

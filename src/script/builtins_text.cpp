@@ -117,8 +117,8 @@ ScriptValue stringPoint(BuiltinCall& c) {
 ScriptValue stringRect(BuiltinCall& c) {
     BuiltinRect r = c.rect(0);
     char buf[64];
-    int n = std::snprintf(buf, sizeof buf, "rect(%d, %d, %d, %d)", r.left, r.top, r.right,
-                          r.bottom);
+    int n =
+        std::snprintf(buf, sizeof buf, "rect(%d, %d, %d, %d)", r.left, r.top, r.right, r.bottom);
     return makeString(std::string_view(buf, size_t(n)));
 }
 

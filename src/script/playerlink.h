@@ -18,8 +18,8 @@ struct SpriteChannel;
 // Where the mouse is and what it did last, as the player's input handlers recorded it. Times are
 // seconds on the tick clock (GetTickCount() / 1000).
 struct PlayerInput {
-    POINT clickLoc{0, 0};   // stage position of the last click
-    int32_t clickOn = 0;    // sprite number of the last click
+    POINT clickLoc{0, 0}; // stage position of the last click
+    int32_t clickOn = 0;  // sprite number of the last click
     int32_t doubleClick = 0;
     int32_t mouseCast = 0;  // cast member under the mouse
     int32_t buttonDown = 0; // the left button is down

@@ -8,7 +8,7 @@
 
 namespace skv {
 
-int32_t countWords(std::string_view text); // 0 for a text without words
+int32_t countWords(std::string_view text);                 // 0 for a text without words
 int32_t countItems(std::string_view text, char delimiter); // delimiters + 1
 int32_t countLines(std::string_view text);                 // line breaks + 1
 

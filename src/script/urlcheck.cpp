@@ -8,8 +8,8 @@ bool isBrowserUrl(std::string_view url) {
     const size_t colon = url.find(':');
     if (colon == std::string_view::npos) return false;
     const std::string scheme(url.substr(0, colon));
-    static const char* const kSchemes[] = {"http", "https", "ftp",    "news",
-                                           "gopher", "wais", "mailto", "qmsp"};
+    static const char* const kSchemes[] = {"http",   "https", "ftp",    "news",
+                                           "gopher", "wais",  "mailto", "qmsp"};
     for (const char* s : kSchemes)
         if (equalsIgnoringCase(scheme, s)) return true;
     return false;

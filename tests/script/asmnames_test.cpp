@@ -61,8 +61,7 @@ TEST(AsmNames, AMoviesNameTableGrowsWithTheNamesItsScriptsUse) {
         << err.message;
     EXPECT_EQ(names, (std::vector<std::string>{"main", "go", "onClick", "beep"}));
     EXPECT_EQ(ScriptBlock(block).handler(0)->nameId, 2);
-    EXPECT_EQ(code(block),
-              (std::vector<uint8_t>{op1(opCallExternal), 1, op1(opCallExternal), 3}));
+    EXPECT_EQ(code(block), (std::vector<uint8_t>{op1(opCallExternal), 1, op1(opCallExternal), 3}));
 }
 
 TEST_F(HostTest, AScriptWrittenByNameRuns) {
@@ -70,7 +69,7 @@ TEST_F(HostTest, AScriptWrittenByNameRuns) {
     std::vector<uint8_t> block;
     AsmError err;
     ASSERT_TRUE(assembleScript(".handler main\n"
-                               "pushInt 3\n"           // sprite 3
+                               "pushInt 3\n" // sprite 3
                                "pushInt 1\n"
                                "argListNoResult 2\n"
                                "callExternal puppetSprite\n"

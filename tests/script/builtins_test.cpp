@@ -111,11 +111,11 @@ TEST_F(HostTest, TextBuiltins) {
 TEST_F(HostTest, PointsAndRects) {
     EXPECT_EQ(shown("point", {ScriptValue::integer(3), ScriptValue::integer(-4)}), "point(3, -4)");
     EXPECT_EQ(shown("rect", {makePoint(1, 2), makePoint(30, 40)}), "rect(1, 2, 30, 40)");
-    EXPECT_EQ(shown("inflate", {makeRect(10, 10, 20, 20), ScriptValue::integer(2),
-                                ScriptValue::integer(-1)}),
+    EXPECT_EQ(shown("inflate",
+                    {makeRect(10, 10, 20, 20), ScriptValue::integer(2), ScriptValue::integer(-1)}),
               "rect(8, 11, 22, 19)");
-    EXPECT_EQ(shown("offset", {makeRect(10, 10, 20, 20), ScriptValue::integer(5),
-                               ScriptValue::integer(-5)}),
+    EXPECT_EQ(shown("offset",
+                    {makeRect(10, 10, 20, 20), ScriptValue::integer(5), ScriptValue::integer(-5)}),
               "rect(15, 5, 25, 15)");
     EXPECT_EQ(shown("union", {makeRect(0, 5, 10, 10), makeRect(20, 0, 30, 8)}),
               "rect(0, 0, 30, 10)");
@@ -237,8 +237,7 @@ TEST_F(HostTest, SoundCommands) {
     call("sound", {sym(hOther), ScriptValue::integer(1)});
     EXPECT_EQ(player.calls,
               (std::vector<std::string>{"puppetSound 7", "puppetSound 7", "puppetSound 0",
-                                        "puppetSound 0", "fadeIn 105", "fadeOut 30",
-                                        "stopSound"}))
+                                        "puppetSound 0", "fadeIn 105", "fadeOut 30", "stopSound"}))
         << "the default fade at 8 fps is (60 / 8) x 15 ticks";
 
     player.calls.clear();
@@ -254,9 +253,9 @@ TEST_F(HostTest, SoundCommands) {
 
 TEST_F(HostTest, CursorNumbersChooseTheCursors) {
     const std::pair<int32_t, int32_t> cases[] = {
-        {1, kCursorIBeam}, {2, kCursorCross},    {3, kCursorMove},     {4, kCursorWait},
-        {200, kCursorNone}, {1000, kCursorPlugIn}, {1001, kCursorPlugIn2}, {0, kCursorArrow},
-        {5, kCursorArrow},
+        {1, kCursorIBeam},      {2, kCursorCross},  {3, kCursorMove},
+        {4, kCursorWait},       {200, kCursorNone}, {1000, kCursorPlugIn},
+        {1001, kCursorPlugIn2}, {0, kCursorArrow},  {5, kCursorArrow},
     };
     for (auto [n, cursor] : cases) {
         call("cursor", {ScriptValue::integer(n)});
@@ -321,8 +320,8 @@ TEST_F(HostTest, NetRequestsPassOnlyKnownSchemes) {
 
 TEST_F(HostTest, TheTrackingPageIsBuiltFromTheEmbedParameters) {
     RecordingBrowser& net = player.net;
-    net.parameters = {{"sw1", "ads.example/log"}, {"sw2", "7"}, {"sw3", "12"},
-                      {"sw4", "http://site/page"}};
+    net.parameters = {
+        {"sw1", "ads.example/log"}, {"sw2", "7"}, {"sw3", "12"}, {"sw4", "http://site/page"}};
     call("netGravityLog");
     net.parameters = {{"sw1", "http://ads.example/log"}, {"sw4", "plain"}};
     call("netgravitylog");

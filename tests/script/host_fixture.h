@@ -16,9 +16,10 @@ namespace skvtest {
 
 // Names the host tests' scripts use; the constants below are their ids.
 inline const std::vector<std::string> kHostNames = {
-    "main", "loop", "next", "previous", "other", "fadeIn", "fadeOut", "stop", "playFile", "g",
-    "puppetSprite", "rollOver", "go", "itemDelimiter", "frame", "name", "locH", "nowhere",
-    "randomSeed", "maxinteger", "string", "random", "integer", "return", "12", "point",
+    "main",   "loop",     "next",   "previous",     "other",      "fadeIn",     "fadeOut",
+    "stop",   "playFile", "g",      "puppetSprite", "rollOver",   "go",         "itemDelimiter",
+    "frame",  "name",     "locH",   "nowhere",      "randomSeed", "maxinteger", "string",
+    "random", "integer",  "return", "12",           "point",
 };
 enum : int32_t {
     hMain,

@@ -34,7 +34,7 @@ TEST_F(HostTest, NamedPropertiesReadTheirValues) {
     player.frame = 6;
     EXPECT_EQ(run(ret("getNamedProp 14")), integer(6));
     const std::pair<const char*, int32_t> fixed[] = {
-        {"machineType", 256}, {"loaded", 1},      {"ticks", 0},         {"lastFrame", 30},
+        {"machineType", 256}, {"loaded", 1},        {"ticks", 0},        {"lastFrame", 30},
         {"stageLeft", 10},    {"stageBottom", 404}, {"frameScript", 46}, {"mouseUp", 1},
     };
     for (auto [name, value] : fixed) {
@@ -51,8 +51,8 @@ TEST_F(HostTest, NamedPropertiesReadTheirValues) {
 
 TEST_F(HostTest, AnUnknownNamedPropertyReadsAsTheResult) {
     // Handler 1 returns 5, which stays the result after the call.
-    EXPECT_EQ(run(ret("argList 0\ncallLocal 1\ngetNamedProp 17\n") +
-                  ".handler 1\npushInt 5\n" + kReturnTop),
+    EXPECT_EQ(run(ret("argList 0\ncallLocal 1\ngetNamedProp 17\n") + ".handler 1\npushInt 5\n" +
+                  kReturnTop),
               integer(5));
     EXPECT_EQ(run(ret("pushInt 3\ngetObjectProp 17")), (Seen{vtVoid, 0, ""}))
         << "the object form reads as void";
@@ -291,9 +291,9 @@ TEST_F(HostTest, MemberPropertiesTakeACastLibraryFromFormatVersionFive) {
 TEST_F(HostTest, CategoriesWithoutATableReadAsVoidAndKeepTheStackInShape) {
     for (int category : {2, 3, 4, 5, 8, 10, 11, 12, 200}) {
         EXPECT_EQ(run(getEntity(category, 1, "pushInt 1\n")), (Seen{vtVoid, 0, ""})) << category;
-        EXPECT_EQ(run(setEntity(category, 1, "pushInt 1\npushInt 2\n") + "pushInt 0\n" +
-                      kReturnTop),
-                  integer(0))
+        EXPECT_EQ(
+            run(setEntity(category, 1, "pushInt 1\npushInt 2\n") + "pushInt 0\n" + kReturnTop),
+            integer(0))
             << category;
     }
     EXPECT_EQ(run(getEntity(13, 12, "pushInt 1\n")), integer(0));
