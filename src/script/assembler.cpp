@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "script/asmnames.h"
 #include "script/asmsyntax.h"
 #include "script/bytes.h"
 #include "script/opcodes.h"
@@ -56,6 +57,10 @@ bool fitsWide(int64_t v) {
 
 class Assembler {
 public:
+    // names: the movie's name table, which names used by the text are added to; null when the
+    // text's own .names lines are the table.
+    explicit Assembler(std::vector<std::string>* names)
+        : names_(names ? names : &ownNames_), growNames_(names != nullptr) {}
     bool run(std::string_view text, std::vector<uint8_t>* out, AsmError* err);
 
 private:
@@ -66,7 +71,15 @@ private:
     bool directive(int line, AsmLine& l);
     bool instruction(int line, AsmLine& l);
     bool layoutHandler(Handler& h);
+    // The nameId of a name written in the text.
+    bool nameId(int line, const std::string& name, int32_t* id);
+    // An operand written as a name.
+    bool namedOperand(int line, const Item& it, const std::string& name, bool quoted,
+                      int32_t* value);
 
+    std::vector<std::string>* names_;
+    std::vector<std::string> ownNames_;
+    bool growNames_;
     int version_ = 0;
     std::vector<Literal> literals_;
     std::vector<Handler> handlers_;
@@ -109,13 +122,25 @@ bool Assembler::directive(int line, AsmLine& l) {
         literals_.push_back(std::move(lit));
         return true;
     }
+    if (d == ".names") {
+        for (const std::string& n : l.args) {
+            if (n.empty()) return fail(line, "a name cannot be empty");
+            if (std::find(names_->begin(), names_->end(), n) == names_->end()) names_->push_back(n);
+        }
+        return true;
+    }
     if (d == ".handler") {
         Handler h;
         h.line = line;
         int64_t v;
-        if (l.args.empty() || !parseNumber(l.args[0], &v) || !fitsWide(v))
-            return fail(line, ".handler needs the handler's nameId (-32768 to 32767)");
-        h.nameId = int32_t(v);
+        if (!l.args.empty() && !parseNumber(l.args[0], &v) &&
+            (l.quoted[0] || isIdentifier(l.args[0]))) {
+            if (!nameId(line, l.args[0], &h.nameId)) return false;
+        } else if (l.args.empty() || !parseNumber(l.args[0], &v) || !fitsWide(v)) {
+            return fail(line, ".handler needs the handler's name or nameId (-32768 to 32767)");
+        } else {
+            h.nameId = int32_t(v);
+        }
         for (size_t i = 1; i < l.args.size(); i += 2) {
             int64_t n;
             if (i + 1 >= l.args.size() || !parseNumber(l.args[i + 1], &n) || n < 0 || n > 32767 ||
@@ -146,7 +171,46 @@ bool Assembler::directive(int line, AsmLine& l) {
         h.items.push_back(std::move(it));
         return true;
     }
-    return fail(line, "unknown directive " + d + " (known: .version .literal .handler .byte)");
+    return fail(line,
+                "unknown directive " + d + " (known: .version .names .literal .handler .byte)");
+}
+
+bool Assembler::nameId(int line, const std::string& name, int32_t* id) {
+    auto it = std::find(names_->begin(), names_->end(), name);
+    if (it == names_->end()) {
+        if (!growNames_)
+            return fail(line, "'" + name + "' is not in the name table; list it on a .names line");
+        names_->push_back(name);
+        it = names_->end() - 1;
+    }
+    const int64_t index = it - names_->begin();
+    if (!fitsWide(index)) return fail(line, "the name table has grown past 32767 names");
+    *id = int32_t(index);
+    return true;
+}
+
+bool Assembler::namedOperand(int line, const Item& it, const std::string& name, bool quoted,
+                             int32_t* value) {
+    switch (asmOperandName(it.opcode)) {
+    case AsmOperandName::kProperty:
+        if (!asmIsProperty(name))
+            return fail(line, "'" + name +
+                                  "' is no property (see the property names in "
+                                  "docs/script-assembly.md)");
+        return nameId(line, name, value);
+    case AsmOperandName::kNameId:
+        return nameId(line, name, value);
+    case AsmOperandName::kCategory:
+        if (!quoted && asmCategoryOf(name, value)) return true;
+        return fail(line, "'" + name +
+                              "' is no property category (host, count, sprite, system, "
+                              "member, or a number)");
+    case AsmOperandName::kPropertyNumber:
+        if (!quoted && asmPropertyNumberOf(name, value)) return true;
+        return fail(line, "'" + name + "' is no numbered property (e.g. SpriteLocH, SoundLevel)");
+    default:
+        return fail(line, "bad operand '" + name + "'");
+    }
 }
 
 bool Assembler::instruction(int line, AsmLine& l) {
@@ -175,18 +239,24 @@ bool Assembler::instruction(int line, AsmLine& l) {
     } else {
         if (l.args.size() > 1) return fail(line, name + " takes one operand");
         std::string a = l.args.empty() ? "0" : l.args[0];
+        const bool quoted = !l.quoted.empty() && l.quoted[0];
         int64_t v;
-        if (parseNumber(a, &v)) {
+        if (!quoted && parseNumber(a, &v)) {
             if (!fitsWide(v) && !(it.forcedWidth != 2 && fitsNarrow(it, v)))
                 return fail(line, "operand " + a + " does not fit in 16 bits");
             it.operand = int32_t(v);
-        } else if (it.opcode == opPushLiteral && a.size() > 1 && a[0] == 'L' &&
+        } else if (!quoted && it.opcode == opPushLiteral && a.size() > 1 && a[0] == 'L' &&
                    parseNumber(a.substr(1), &v) && v >= 0) {
             if (v >= int64_t(literals_.size()))
                 return fail(line, "literal " + a + " is not defined (define literals first)");
             it.operand = int32_t(v * 8);
-        } else if (it.isJump && isIdentifier(a)) {
+        } else if (!quoted && it.isJump && isIdentifier(a)) {
             it.label = a;
+        } else if (asmOperandName(it.opcode) != AsmOperandName::kNone &&
+                   (quoted || isIdentifier(a))) {
+            int32_t value = 0;
+            if (!namedOperand(line, it, a, quoted, &value)) return false;
+            it.operand = value;
         } else {
             return fail(line, "bad operand '" + a + "' for " + name);
         }
@@ -361,8 +431,9 @@ bool Assembler::run(std::string_view text, std::vector<uint8_t>* out, AsmError* 
 
 } // namespace
 
-bool assembleScript(std::string_view text, std::vector<uint8_t>* block, AsmError* error) {
-    Assembler a;
+bool assembleScript(std::string_view text, std::vector<uint8_t>* block, AsmError* error,
+                    std::vector<std::string>* names) {
+    Assembler a(names);
     return a.run(text, block, error);
 }
 

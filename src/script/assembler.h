@@ -26,7 +26,14 @@ struct AsmError {
 // | literal table | after it, 8 bytes per literal                                |
 // | literal data  | after it: per text literal a length word, the text, a NUL    |
 // | code          | after it, the handlers' bytecode one after the other         |
-bool assembleScript(std::string_view text, std::vector<uint8_t>* block, AsmError* error);
+//
+// Names may stand for numbers: a handler's name or nameId, names for the nameId operands
+// (callExternal, pushSymbol, the global and property instructions), property categories for
+// getEntity and setEntity, numbered property names for pushInt. `names` is the movie's name
+// table: names the text uses are looked up in it and added when missing. Without it, the text's
+// own .names lines are the table and a name must be listed there.
+bool assembleScript(std::string_view text, std::vector<uint8_t>* block, AsmError* error,
+                    std::vector<std::string>* names = nullptr);
 
 // The text of a block. Assembling it gives back the same bytes for a block in the layout above;
 // a block laid out otherwise comes back with the same handlers, literals and code in that layout.

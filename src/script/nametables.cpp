@@ -31,6 +31,13 @@ int32_t CastNameTable::castNumberOf(std::string_view name) const {
     return it == map_.end() ? 0 : it->second;
 }
 
+int32_t CastNameTable::memberNumberOf(std::string_view name) const {
+    std::string upper(name);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return castNumberOf(upper);
+}
+
 const char* CastNameTable::nameOf(int32_t castNumber) const {
     for (const auto& [name, number] : entries_)
         if (number == castNumber) return name.c_str();

@@ -39,6 +39,9 @@ public:
 
     // 0 when absent. A name listed twice answers with its last number.
     int32_t castNumberOf(std::string_view name) const;
+    // A member a script gives by name: the table holds member names in upper case, so the
+    // letters a-z are raised before the (exact) lookup.
+    int32_t memberNumberOf(std::string_view name) const;
     // The name of cast member n, or null.
     const char* nameOf(int32_t castNumber) const;
     const std::vector<std::pair<std::string, int32_t>>& entries() const { return entries_; }

@@ -651,8 +651,9 @@ TEST_F(ScriptTest, SpriteOperatorsAndPropertiesGoToTheHost) {
     EXPECT_EQ(eval("getNamedPropAlt 0\n" + kReturnTop), (Seen{vtVoid, 0, ""}));
     EXPECT_EQ(eval("pushInt 1\ngetObjectProp 0\n" + kReturnTop), (Seen{vtVoid, 0, ""}));
     EXPECT_EQ(eval("pushInt 1\npushInt 2\nsetObjectProp 0\npushInt 5\n" + kReturnTop), integer(5));
-    // The base host's numbered properties pop the property number (and the value to set).
-    EXPECT_EQ(eval("pushInt 3\ngetEntity 7\n" + kReturnTop), (Seen{vtVoid, 0, ""}));
+    // The base host's numbered properties pop the property number (and the value to set); a
+    // category without a table reads as void.
+    EXPECT_EQ(eval("pushInt 1\npushInt 3\ngetEntity 3\n" + kReturnTop), (Seen{vtVoid, 0, ""}));
     EXPECT_EQ(eval("pushInt 9\npushInt 3\nsetEntity 7\npushInt 6\n" + kReturnTop), integer(6));
 }
 

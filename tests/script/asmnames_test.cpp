@@ -1,0 +1,99 @@
+// Writing scripts by name: handler, built-in and property names, property categories and
+// numbered properties in the assembly text.
+#include <gtest/gtest.h>
+
+#include "host_fixture.h"
+#include "script/opcodes.h"
+
+namespace skvtest {
+namespace {
+
+std::vector<uint8_t> code(const std::vector<uint8_t>& block) {
+    ScriptBlock b(block);
+    const HandlerInfo* h = b.handler(0);
+    if (!h) return {};
+    return std::vector<uint8_t>(block.begin() + h->codeOffset, block.begin() + h->codeEnd);
+}
+
+TEST(AsmNames, NamesComeFromTheTextsNamesLines) {
+    std::vector<uint8_t> block;
+    AsmError err;
+    ASSERT_TRUE(assembleScript(".names main go frame \"odd name\"\n"
+                               ".handler main\n"
+                               "getNamedProp frame\n"
+                               "callExternal go\n"
+                               "pushSymbol \"odd name\"\n"
+                               "getEntity sprite\n"
+                               "pushInt SpriteBlend\n"
+                               "setEntity system\n",
+                               &block, &err))
+        << err.line << ": " << err.message;
+    EXPECT_EQ(ScriptBlock(block).handler(0)->nameId, 0);
+    EXPECT_EQ(code(block), (std::vector<uint8_t>{op1(opGetNamedProp), 2, op1(opCallExternal), 1,
+                                                 op1(opPushSymbol), 3, op1(opGetEntity), 6,
+                                                 op1(opPushInt), 28, op1(opSetEntity), 7}));
+}
+
+TEST(AsmNames, MistakesAreReportedWithTheirLine) {
+    auto error = [](const std::string& text) {
+        std::vector<uint8_t> block;
+        AsmError err;
+        EXPECT_FALSE(assembleScript(text, &block, &err)) << text;
+        return std::to_string(err.line) + ": " + err.message;
+    };
+    EXPECT_EQ(error(".handler 0\ncallExternal go\n"),
+              "2: 'go' is not in the name table; list it on a .names line");
+    EXPECT_EQ(error(".names fram\n.handler 0\ngetNamedProp fram\n"),
+              "3: 'fram' is no property (see the property names in docs/script-assembly.md)");
+    EXPECT_EQ(error(".handler 0\ngetEntity sprites\n").substr(0, 30),
+              "2: 'sprites' is no property ca");
+    EXPECT_EQ(error(".handler 0\npushInt SpriteBlnd\n").substr(0, 32),
+              "2: 'SpriteBlnd' is no numbered p");
+    EXPECT_EQ(error(".handler 0\npushLocal x\n"), "2: bad operand 'x' for pushLocal");
+}
+
+TEST(AsmNames, AMoviesNameTableGrowsWithTheNamesItsScriptsUse) {
+    std::vector<std::string> names = {"main", "go"};
+    std::vector<uint8_t> block;
+    AsmError err;
+    ASSERT_TRUE(assembleScript(".handler onClick\ncallExternal go\ncallExternal beep\n", &block,
+                               &err, &names))
+        << err.message;
+    EXPECT_EQ(names, (std::vector<std::string>{"main", "go", "onClick", "beep"}));
+    EXPECT_EQ(ScriptBlock(block).handler(0)->nameId, 2);
+    EXPECT_EQ(code(block), (std::vector<uint8_t>{op1(opCallExternal), 1, op1(opCallExternal), 3}));
+}
+
+TEST_F(HostTest, AScriptWrittenByNameRuns) {
+    std::vector<std::string> names = kHostNames;
+    std::vector<uint8_t> block;
+    AsmError err;
+    ASSERT_TRUE(assembleScript(".handler main\n"
+                               "pushInt 3\n" // sprite 3
+                               "pushInt 1\n"
+                               "argListNoResult 2\n"
+                               "callExternal puppetSprite\n"
+                               "pushInt 3\n"
+                               "pushInt 60\n"
+                               "pushInt SpriteLocH\n"
+                               "setEntity sprite\n"
+                               "pushInt 3\n"
+                               "pushInt SpriteLocH\n"
+                               "getEntity sprite\n"
+                               "argListNoResult 1\n"
+                               "callExternal return\n",
+                               &block, &err, &names))
+        << err.message;
+    engine.names.assign(names);
+    auto s = std::make_unique<skvScript>();
+    s->block = std::make_unique<ScriptBlock>(block);
+    engine.runHandler(s.get(), 0, 0, true);
+    ScriptValue r = engine.pop();
+    EXPECT_EQ(see(r), integer(60));
+    releaseValue(r);
+    EXPECT_EQ(player.calls, (std::vector<std::string>{"puppetSprite 3 1"}));
+    EXPECT_EQ(player.puppets[4].left(), 60);
+}
+
+} // namespace
+} // namespace skvtest
