@@ -241,6 +241,7 @@ std::unique_ptr<skv::skvScriptRuntime> MovieCompiler::runtime(const std::vector<
         for (const ScriptAttachment& a : m->attached) e.scripts.push_back({a.key, a.scriptRef, a.isMovieScript});
     e.names.assign(names_.names());
     e.labels = skv::FrameLabelTable(labels);
+    e.hasLabels = !labels.empty();
     std::vector<std::pair<std::string, int32_t>> cast;
     for (const auto& [number, m] : byNumber_)
         if (!m->name.empty()) cast.emplace_back(m->name, number);
