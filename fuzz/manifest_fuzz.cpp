@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dib.create(4, 3, nullptr, colours);
         *dib.pixelAt(1, 1) = 1;
         s->add("a.bmp", dib.bmpBytes());
-        s->add("s.sks", std::string(".handler #mouseUp\n  pushInt 1\n  argListNoResult 1\n  callExternal #beep\n  ret\n"));
+        s->add("s.sks", std::string(".handler #mouseUp\n  pushInt 1\n  argListNoResult 1\n  "
+                                    "callExternal #beep\n  ret\n"));
         return s;
     }();
     skvc::MemorySource source = *base;

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     skvc::RgbaImage image;
     std::vector<RGBQUAD> palette;
     std::string error;
-    if (!skvc::decodeImage(std::vector<uint8_t>(data, data + size), &image, &palette, &error)) return 0;
+    if (!skvc::decodeImage(std::vector<uint8_t>(data, data + size), &image, &palette, &error))
+        return 0;
     if (int64_t(image.width) * image.height > 4096) return 0; // keep each run short
     skvc::ColourMapping m;
     m.palette = skv::builtInColours(-101);

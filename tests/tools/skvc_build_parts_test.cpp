@@ -26,22 +26,24 @@ skv::FrameImage blank() {
 
 TEST(FrameString, DecodesBackToEveryImage) {
     std::vector<skv::FrameImage> frames(5, blank());
-    frames[0][0].bytes[5] = 12;                   // tempo
+    frames[0][0].bytes[5] = 12; // tempo
     frames[0][3].setCastNumber(7);
-    frames[0][49].setLeft(-300);                  // the last bytes of the image
-    frames[1] = frames[0];                        // no change at all
+    frames[0][49].setLeft(-300); // the last bytes of the image
+    frames[1] = frames[0];       // no change at all
     frames[2] = frames[1];
     frames[2][3].setLeft(10);
-    frames[2][3].setTop(20);                      // two runs 2 bytes apart: one record
-    frames[3] = blank();                          // everything back to zero
+    frames[2][3].setTop(20); // two runs 2 bytes apart: one record
+    frames[3] = blank();     // everything back to zero
     frames[4] = frames[3];
     frames[4][10].bytes[0] = 1;
-    frames[4][40].bytes[19] = 9;                  // far apart: two records
+    frames[4][40].bytes[19] = 9; // far apart: two records
     std::vector<uint8_t> s = encodeFrameString(frames);
     skv::skvScoreCursor cursor(s.data(), static_cast<int32_t>(s.size()));
     for (int f = 1; f <= 5; ++f) {
         ASSERT_TRUE(cursor.decodeUpTo(f)) << f;
-        EXPECT_EQ(0, std::memcmp(cursor.current.bytes(), frames[f - 1].bytes(), skv::FrameImage::kSize)) << f;
+        EXPECT_EQ(
+            0, std::memcmp(cursor.current.bytes(), frames[f - 1].bytes(), skv::FrameImage::kSize))
+            << f;
     }
     EXPECT_FALSE(cursor.decodeUpTo(6));
     // Frame 2 changes nothing: a bare length word. Frame 3's close runs share one record.
@@ -58,9 +60,9 @@ TEST(ColourMap, NearestEntryAlphaAndCandidates) {
     m.palette = pal;
     m.transparentIndex = 42;
     std::vector<uint8_t> out = mapToPalette(im, m);
-    EXPECT_EQ(out[0], 0);   // white
-    EXPECT_EQ(out[1], 6);   // (255, 0, 0), the first red of the table
-    EXPECT_EQ(out[2], 42);  // transparent
+    EXPECT_EQ(out[0], 0);  // white
+    EXPECT_EQ(out[1], 6);  // (255, 0, 0), the first red of the table
+    EXPECT_EQ(out[2], 42); // transparent
     m.candidates = {0, 255};
     im.pixels = {250, 2, 3, 255, 200, 200, 200, 255, 10, 10, 10, 255};
     out = mapToPalette(im, m);
@@ -71,7 +73,8 @@ TEST(ColourMap, DitheringKeepsTheMeanOfAFlatGrey) {
     // Mid grey between white (0) and black (255) of palette -1: plain mapping gives one colour,
     // diffusion mixes both in about equal parts.
     RgbaImage im{16, 16, {}};
-    for (int i = 0; i < 256; ++i) im.pixels.insert(im.pixels.end(), {128, 128, 128, 255});
+    for (int i = 0; i < 256; ++i)
+        im.pixels.insert(im.pixels.end(), {128, 128, 128, 255});
     ColourMapping m;
     m.palette = skv::builtInColours(-1);
     m.candidates = {0, 255};
@@ -89,8 +92,8 @@ TEST(RateMap, NeedsFollowFirstUseAndAddUp) {
     std::vector<StreamSpan> spans{{20, 0}, {60, 13}, {100, -1}};
     std::vector<int32_t> e = computeRateMap(spans, 100, 50, 36, 12);
     ASSERT_EQ(e.size(), 3u);
-    EXPECT_EQ(e[0], 32 + 10);  // header and the first object
-    EXPECT_EQ(e[1], 20);       // up to compressed offset 32 + 30
+    EXPECT_EQ(e[0], 32 + 10); // header and the first object
+    EXPECT_EQ(e[1], 20);      // up to compressed offset 32 + 30
     EXPECT_EQ(e[2], 0);
     EXPECT_EQ(computeRateMap({}, 0, 0, 0, 0).size(), 1u);
 }
@@ -110,9 +113,13 @@ TEST(FrameLabels, EncodedTableAnswersLookups) {
 TEST(ScriptNames, OnlyNamesOutsideTextsAndCommentsAreReplaced) {
     NameTable names;
     names.intern("go");
-    const std::string out = resolveScriptNames(
-        ".literal text \"a \\\" #quoted\"\n.handler #mouseUp ; #comment\ncallExternal #go\npushInt 3#\n", names);
-    EXPECT_EQ(out, ".literal text \"a \\\" #quoted\"\n.handler 1 ; #comment\ncallExternal 0\npushInt 3#\n");
+    const std::string out =
+        resolveScriptNames(".literal text \"a \\\" #quoted\"\n.handler #mouseUp ; "
+                           "#comment\ncallExternal #go\npushInt 3#\n",
+                           names);
+    EXPECT_EQ(
+        out,
+        ".literal text \"a \\\" #quoted\"\n.handler 1 ; #comment\ncallExternal 0\npushInt 3#\n");
     EXPECT_EQ(names.names(), (std::vector<std::string>{"go", "mouseUp"}));
 }
 
@@ -126,7 +133,8 @@ TEST(SourceFiles, NamesMustStayInsideTheSource) {
     EXPECT_FALSE(SourceFiles::isInside("c:x"));
 }
 
-std::vector<uint8_t> encodePng(uint32_t w, uint32_t h, uint32_t format, const std::vector<uint8_t>& pixels,
+std::vector<uint8_t> encodePng(uint32_t w, uint32_t h, uint32_t format,
+                               const std::vector<uint8_t>& pixels,
                                const std::vector<uint8_t>& colourMap, int mapEntries) {
     png_image im{};
     im.version = PNG_IMAGE_VERSION;
@@ -135,9 +143,11 @@ std::vector<uint8_t> encodePng(uint32_t w, uint32_t h, uint32_t format, const st
     im.format = format;
     im.colormap_entries = static_cast<png_uint_32>(mapEntries);
     png_alloc_size_t size = 0;
-    png_image_write_to_memory(&im, nullptr, &size, 0, pixels.data(), 0, colourMap.empty() ? nullptr : colourMap.data());
+    png_image_write_to_memory(&im, nullptr, &size, 0, pixels.data(), 0,
+                              colourMap.empty() ? nullptr : colourMap.data());
     std::vector<uint8_t> out(size);
-    png_image_write_to_memory(&im, out.data(), &size, 0, pixels.data(), 0, colourMap.empty() ? nullptr : colourMap.data());
+    png_image_write_to_memory(&im, out.data(), &size, 0, pixels.data(), 0,
+                              colourMap.empty() ? nullptr : colourMap.data());
     out.resize(size);
     return out;
 }
@@ -157,7 +167,8 @@ TEST(Png, PalettePngGivesItsPaletteInOrder) {
 }
 
 TEST(Png, DamagedOrForeignBytesAreRefusedWithAReason) {
-    std::vector<uint8_t> png = encodePng(2, 2, PNG_FORMAT_RGBA, std::vector<uint8_t>(16, 200), {}, 0);
+    std::vector<uint8_t> png =
+        encodePng(2, 2, PNG_FORMAT_RGBA, std::vector<uint8_t>(16, 200), {}, 0);
     RgbaImage im;
     std::string error;
     ASSERT_TRUE(decodeImage(png, &im, nullptr, &error));

@@ -119,7 +119,8 @@ label = "middle"
 frame = 1
 label = "start"
 )");
-    s.add("m.sks", ".literal text \"#notAName ; nor this\"\n.handler #startMovie ; #comment\n  ret\n");
+    s.add("m.sks",
+          ".literal text \"#notAName ; nor this\"\n.handler #startMovie ; #comment\n  ret\n");
     s.add("d.sks", ".handler #mouseUp\n  pushSymbol #startMovie\n  ret\n");
     ReadBack r = readBack(buildMovie(s));
     auto* rt = r.find<skv::skvScriptRuntime>(skv::CLSID_skvScriptRuntime);
@@ -212,7 +213,9 @@ after = 2
     EXPECT_EQ(score->currentImage()->frameScript(), 2);
     // Member 1 is needed on frame 1, member 2 on frame 10; the enabler follows member 2.
     std::vector<std::string> order;
-    for (auto& o : r.objects) order.push_back(skv::classNameOf(o->classId) + std::string(":") + std::to_string(o->objectId.Data1 & 0xFF));
+    for (auto& o : r.objects)
+        order.push_back(skv::classNameOf(o->classId) + std::string(":") +
+                        std::to_string(o->objectId.Data1 & 0xFF));
     ASSERT_GE(order.size(), 7u);
     EXPECT_EQ(order[0], "skvScore:150");
     EXPECT_EQ(order[3], "NSprite:1");
@@ -229,8 +232,11 @@ TEST_F(BuildTest, SameSourceSameBytesAndAChangedSourceAnotherIdentifier) {
     other.replace(other.find("tempo = 5"), 9, "tempo = 6");
     const std::vector<uint8_t> c = buildMovie(sourceWith(other));
     ASSERT_GE(c.size(), 32u);
-    EXPECT_NE(std::vector<uint8_t>(a.begin() + 8, a.begin() + 24), std::vector<uint8_t>(c.begin() + 8, c.begin() + 24));
-    std::string fixed = std::string(kTwoFrames).replace(0, 8, "[movie]\nid = \"01020304-0506-0708-090a-0b0c0d0e0f10\"\nversion = 3\n");
+    EXPECT_NE(std::vector<uint8_t>(a.begin() + 8, a.begin() + 24),
+              std::vector<uint8_t>(c.begin() + 8, c.begin() + 24));
+    std::string fixed =
+        std::string(kTwoFrames)
+            .replace(0, 8, "[movie]\nid = \"01020304-0506-0708-090a-0b0c0d0e0f10\"\nversion = 3\n");
     const std::vector<uint8_t> d = buildMovie(sourceWith(fixed));
     EXPECT_EQ(d[8], 0x04);
     EXPECT_EQ(d[24], 3);
@@ -294,11 +300,14 @@ TEST_P(BadSourceTest, NamesFileLineAndField) {
 INSTANTIATE_TEST_SUITE_P(
     Errors, BadSourceTest,
     ::testing::Values(
-        BadSource{"depth", "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"a.bmp\"\ndepth = 3\n",
+        BadSource{"depth",
+                  "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"a.bmp\"\ndepth = 3\n",
                   "movie.toml:20: member[1].depth: must be 1, 4 or 8"},
-        BadSource{"unknown_field", "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"a.bmp\"\ncolour = 3\n",
+        BadSource{"unknown_field",
+                  "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"a.bmp\"\ncolour = 3\n",
                   "movie.toml:20: member[1].colour: unknown field"},
-        BadSource{"missing_file", "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"nope.png\"\n",
+        BadSource{"missing_file",
+                  "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"nope.png\"\n",
                   "movie.toml:19: member[1].file: cannot open 'nope.png'"},
         BadSource{"escape", "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"../x.png\"\n",
                   "member[1].file: '../x.png' is not a file inside the source directory"},
@@ -307,18 +316,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadSource{"overlap", "[[sprite]]\nsprite = 3\nmember = 1\nframes = [6, 9]\n",
                   "sprite[1].sprite: sprite 3 is already used on frame 6"},
         BadSource{"syntax", "[[sprite]\n", "movie.toml:16: "},
-        BadSource{"script", "[[member]]\nnumber = 5\ntype = \"script\"\nfile = \"bad.sks\"\nattach = \"movie\"\n",
-                  "bad.sks:3: "},
+        BadSource{
+            "script",
+            "[[member]]\nnumber = 5\ntype = \"script\"\nfile = \"bad.sks\"\nattach = \"movie\"\n",
+            "bad.sks:3: "},
         BadSource{"duplicate", "[[member]]\nnumber = 1\ntype = \"bitmap\"\nfile = \"a.bmp\"\n",
                   "member[1].number: member 1 is already declared at line 6"},
         BadSource{"not_a_script", "[[frame]]\nframe = 1\nscript = 1\n",
                   "frame[0].script: must name a script member"},
-        BadSource{"hub", "[[scorelet]]\nmode = \"auto\"\nstart = 3\n", "scorelets play over a hub score"}),
+        BadSource{"hub", "[[scorelet]]\nmode = \"auto\"\nstart = 3\n",
+                  "scorelets play over a hub score"}),
     [](const ::testing::TestParamInfo<BadSource>& i) { return std::string(i.param.name); });
 
 TEST_F(BuildTest, FailedBuildWritesNothing) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("skvc_build_fail_" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("skvc_build_fail_" + std::to_string(::getpid()));
     fs::create_directories(dir / "src");
     {
         FILE* f = std::fopen((dir / "src" / "movie.toml").c_str(), "w");

@@ -13,8 +13,8 @@
 #include "core/registry.h"
 #include "gfx/dib.h"
 #include "gfx/gfxclasses.h"
-#include "moviebuilder.h"
 #include "movie/movieclasses.h"
+#include "moviebuilder.h"
 #include "net/netclasses.h"
 #include "roundtrip.h"
 #include "script/scriptclasses.h"
@@ -40,7 +40,8 @@ std::vector<uint8_t> makeBmp(int32_t w, int32_t h, const std::vector<RGBQUAD>& c
     std::copy(colours.begin(), colours.end(), table.begin());
     dib.create(w, h, nullptr, table.data());
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) *dib.pixelAt(x, y) = static_cast<uint8_t>(f(x, y));
+        for (int32_t x = 0; x < w; ++x)
+            *dib.pixelAt(x, y) = static_cast<uint8_t>(f(x, y));
     return dib.bmpBytes();
 }
 
@@ -48,7 +49,8 @@ std::vector<uint8_t> makeBmp(int32_t w, int32_t h, const std::vector<RGBQUAD>& c
 inline MemorySource sourceWith(const std::string& manifest) {
     MemorySource s;
     s.add("movie.toml", manifest);
-    s.add("a.bmp", makeBmp(4, 2, {{0, 0, 0, 0}, {255, 255, 255, 0}}, [](int x, int) { return x & 1; }));
+    s.add("a.bmp",
+          makeBmp(4, 2, {{0, 0, 0, 0}, {255, 255, 255, 0}}, [](int x, int) { return x & 1; }));
     return s;
 }
 
@@ -67,7 +69,8 @@ inline ReadBack readBack(const std::vector<uint8_t>& stream) {
     std::vector<uint8_t> content;
     if (!inflateBody(stream, &content)) return r;
     skv::uArchive in(new skv::MemoryPipe(content), skv::uArchive::kLoading);
-    while (skv::skvObject* o = skv::readObject(in)) r.objects.emplace_back(o);
+    while (skv::skvObject* o = skv::readObject(in))
+        r.objects.emplace_back(o);
     return r;
 }
 

@@ -54,8 +54,10 @@ void compileBitmapMember(MemberContext& context, Fields& f, CompiledMember& memb
         mapping.transparentIndex = 0;
         storedPalette = -1;
     } else if (depth == 4) {
-        for (int i = 0; i < 8; ++i) mapping.candidates.push_back(static_cast<uint8_t>(i));
-        for (int i = 248; i < 256; ++i) mapping.candidates.push_back(static_cast<uint8_t>(i));
+        for (int i = 0; i < 8; ++i)
+            mapping.candidates.push_back(static_cast<uint8_t>(i));
+        for (int i = 248; i < 256; ++i)
+            mapping.candidates.push_back(static_cast<uint8_t>(i));
     }
     mapping.palette = colours;
     std::vector<uint8_t> indices = mapToPalette(image, mapping);

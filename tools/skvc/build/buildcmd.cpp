@@ -45,7 +45,8 @@ int buildCommand(const std::vector<std::string>& args) {
         } else if (a == "--check") {
             check = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "skvc build: unknown option '%s' (see 'skvc build --help')\n", a.c_str());
+            std::fprintf(stderr, "skvc build: unknown option '%s' (see 'skvc build --help')\n",
+                         a.c_str());
             return kBuildUsage;
         } else if (dir.empty()) {
             dir = a;
@@ -70,13 +71,15 @@ int buildCommand(const std::vector<std::string>& args) {
     if (check) {
         RoundTripResult r = roundTrip(stream);
         if (!r.ok) {
-            std::fprintf(stderr, "skvc build: %s: %s; nothing written\n", dir.c_str(), r.problem.c_str());
+            std::fprintf(stderr, "skvc build: %s: %s; nothing written\n", dir.c_str(),
+                         r.problem.c_str());
             return kBuildCheckFailed;
         }
     }
     std::string error;
     if (!skv::MovieWriter::writeFile(out, stream, &error)) {
-        std::fprintf(stderr, "skvc build: %s; check that the directory exists and is writable\n", error.c_str());
+        std::fprintf(stderr, "skvc build: %s; check that the directory exists and is writable\n",
+                     error.c_str());
         return kBuildIo;
     }
     return kBuildOk;

@@ -31,12 +31,14 @@ struct Candidates {
 std::vector<uint8_t> mapToPalette(const RgbaImage& image, const ColourMapping& m) {
     Candidates c;
     if (m.candidates.empty()) {
-        for (int i = 0; i < 256; ++i) c.index.push_back(static_cast<uint8_t>(i));
+        for (int i = 0; i < 256; ++i)
+            c.index.push_back(static_cast<uint8_t>(i));
     } else {
         c.index = m.candidates;
     }
     for (uint8_t i : c.index)
-        c.rgb.insert(c.rgb.end(), {m.palette[i].rgbRed, m.palette[i].rgbGreen, m.palette[i].rgbBlue});
+        c.rgb.insert(c.rgb.end(),
+                     {m.palette[i].rgbRed, m.palette[i].rgbGreen, m.palette[i].rgbBlue});
 
     const int32_t w = image.width, h = image.height;
     std::vector<uint8_t> out(size_t(w) * h, 0);

@@ -2,12 +2,16 @@
 
 namespace skvc {
 
-int lineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+int lineOf(const toml::node& node) {
+    return static_cast<int>(node.source().begin.line);
+}
 
 Fields::Fields(const toml::table& table, std::string file, std::string path)
     : table_(table), file_(std::move(file)), path_(std::move(path)) {}
 
-bool Fields::has(const char* key) const { return table_.get(key) != nullptr; }
+bool Fields::has(const char* key) const {
+    return table_.get(key) != nullptr;
+}
 
 const toml::node* Fields::node(const char* key) {
     used_.insert(key);
@@ -27,7 +31,9 @@ void Fields::fail(const char* key, const std::string& message) const {
     throw BuildError(place(key), message);
 }
 
-void Fields::failTable(const std::string& message) const { throw BuildError(place(nullptr), message); }
+void Fields::failTable(const std::string& message) const {
+    throw BuildError(place(nullptr), message);
+}
 
 std::optional<int64_t> Fields::integer(const char* key, int64_t min, int64_t max) {
     const toml::node* n = node(key);
@@ -103,9 +109,11 @@ void Fields::finish() const {
         std::string key(k.str());
         if (used_.count(key)) continue;
         std::string known;
-        for (const std::string& u : used_) known += (known.empty() ? "" : ", ") + u;
+        for (const std::string& u : used_)
+            known += (known.empty() ? "" : ", ") + u;
         SourcePlace p{file_, lineOf(v), path_.empty() ? key : path_ + "." + key};
-        throw BuildError(p, "unknown field" + (known.empty() ? std::string() : "; the fields here are: " + known));
+        throw BuildError(p, "unknown field" + (known.empty() ? std::string()
+                                                             : "; the fields here are: " + known));
     }
 }
 

@@ -38,8 +38,9 @@ toml::table parseManifest(const SourceFiles& files) {
         throw BuildError(SourcePlace{kManifestName, 0, ""},
                          error + " (a movie source is a directory holding movie.toml)");
     try {
-        return toml::parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                           std::string_view(kManifestName));
+        return toml::parse(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+            std::string_view(kManifestName));
     } catch (const toml::parse_error& e) {
         throw BuildError(SourcePlace{kManifestName, static_cast<int>(e.source().begin.line), ""},
                          std::string(e.description()));
@@ -58,7 +59,8 @@ GUID contentId(const std::vector<uint8_t>& content) {
     g.Data1 = static_cast<uint32_t>(a >> 32);
     g.Data2 = static_cast<uint16_t>(a >> 16);
     g.Data3 = static_cast<uint16_t>(a);
-    for (int i = 0; i < 8; ++i) g.Data4[i] = static_cast<uint8_t>(b >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        g.Data4[i] = static_cast<uint8_t>(b >> (8 * i));
     return g;
 }
 
@@ -122,7 +124,9 @@ void MovieCompiler::movieTable(const toml::table& root) {
         paletteLine_ = lineOf(*p);
         if (std::optional<int64_t> v = p->value_exact<int64_t>()) {
             if (!skv::isBuiltInPalette(static_cast<int32_t>(*v)) && (*v < 1 || *v > 32767))
-                f.fail("palette", "must be a built-in palette (-1, -2 ... -7, -101, -102) or a palette member");
+                f.fail(
+                    "palette",
+                    "must be a built-in palette (-1, -2 ... -7, -101, -102) or a palette member");
             settings_.palette = static_cast<int16_t>(*v);
         } else if (!p->is_string()) {
             f.fail("palette", "must be a palette number or a palette member's name");
@@ -144,11 +148,13 @@ void MovieCompiler::movieTable(const toml::table& root) {
     f.finish();
 
     if (const toml::node* r = root.get("ratemap")) {
-        if (!r->as_table()) throw BuildError(SourcePlace{kManifestName, lineOf(*r), "ratemap"}, "must be a table");
+        if (!r->as_table())
+            throw BuildError(SourcePlace{kManifestName, lineOf(*r), "ratemap"}, "must be a table");
         Fields rf(*r->as_table(), kManifestName, "ratemap");
         rateFps_ = static_cast<int32_t>(rf.integer("fps", 0, 1, 60));
         if (auto e = rf.integers("entries", 0, INT32_MAX, 32767)) {
-            if (rateFps_) rf.fail("entries", "give either fps (to compute the map) or entries, not both");
+            if (rateFps_)
+                rf.fail("entries", "give either fps (to compute the map) or entries, not both");
             rateEntries_ = *e;
         }
         rf.finish();
@@ -160,7 +166,8 @@ void MovieCompiler::declareMembers(const toml::table& root) {
     if (!n) return;
     const toml::array* a = n->as_array();
     if (!a || !a->is_array_of_tables())
-        throw BuildError(SourcePlace{kManifestName, lineOf(*n), "member"}, "must be a list of tables, written [[member]]");
+        throw BuildError(SourcePlace{kManifestName, lineOf(*n), "member"},
+                         "must be a list of tables, written [[member]]");
     std::map<int32_t, int> lines;
     int index = 0;
     for (const toml::node& e : *a) {
@@ -186,7 +193,8 @@ void MovieCompiler::declareMembers(const toml::table& root) {
         d.member.line = lineOf(e);
         if (std::optional<std::string> name = f.string("name")) {
             if (name->empty()) f.fail("name", "must not be empty");
-            if (byName_.count(*name)) f.fail("name", "another member is already named '" + *name + "'");
+            if (byName_.count(*name))
+                f.fail("name", "another member is already named '" + *name + "'");
             byName_[*name] = d.member.number;
             d.member.name = *name;
         }
@@ -200,16 +208,19 @@ void MovieCompiler::compileMembers() {
         if (std::optional<std::string> name = paletteNode_->value_exact<std::string>()) {
             auto it = byName_.find(*name);
             if (it == byName_.end())
-                throw BuildError(SourcePlace{kManifestName, paletteLine_, "movie.palette"}, "no member is named '" + *name + "'");
+                throw BuildError(SourcePlace{kManifestName, paletteLine_, "movie.palette"},
+                                 "no member is named '" + *name + "'");
             settings_.palette = static_cast<int16_t>(it->second);
         }
     }
     MemberContext context(files_, settings_.palette, names_);
     context.numbersByName = byName_;
     std::vector<Declared*> order;
-    for (Declared& d : declared_) order.push_back(&d);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Declared* a, const Declared* b) { return a->kind->phase < b->kind->phase; });
+    for (Declared& d : declared_)
+        order.push_back(&d);
+    std::stable_sort(order.begin(), order.end(), [](const Declared* a, const Declared* b) {
+        return a->kind->phase < b->kind->phase;
+    });
     // Scripts are compiled in member-number order so that the name table does not depend on
     // where in the manifest a script is declared.
     std::stable_sort(order.begin(), order.end(), [](const Declared* a, const Declared* b) {
@@ -229,7 +240,8 @@ void MovieCompiler::compileMembers() {
         auto it = byNumber_.find(settings_.palette);
         if (it == byNumber_.end() || it->second->kind != MemberKindId::Palette)
             throw BuildError(SourcePlace{kManifestName, paletteLine_, "movie.palette"},
-                             "member " + std::to_string(settings_.palette) + " is not a palette member");
+                             "member " + std::to_string(settings_.palette) +
+                                 " is not a palette member");
     }
 }
 
@@ -238,7 +250,8 @@ std::unique_ptr<skv::skvScriptRuntime> MovieCompiler::runtime(const std::vector<
     rt->objectId = skv::CLSID_skvScriptRuntime;
     skv::ScriptEngine& e = *rt->engine;
     for (const auto& [number, m] : byNumber_)
-        for (const ScriptAttachment& a : m->attached) e.scripts.push_back({a.key, a.scriptRef, a.isMovieScript});
+        for (const ScriptAttachment& a : m->attached)
+            e.scripts.push_back({a.key, a.scriptRef, a.isMovieScript});
     e.names.assign(names_.names());
     e.labels = skv::FrameLabelTable(labels);
     e.hasLabels = !labels.empty();
@@ -250,8 +263,8 @@ std::unique_ptr<skv::skvScriptRuntime> MovieCompiler::runtime(const std::vector<
     return rt;
 }
 
-std::vector<uint8_t> MovieCompiler::write(const std::vector<Placed>& order, const MovieHeader& header,
-                                          std::vector<int64_t>* ends) {
+std::vector<uint8_t> MovieCompiler::write(const std::vector<Placed>& order,
+                                          const MovieHeader& header, std::vector<int64_t>* ends) {
     skv::StreamHeader h;
     h.movieId = header.id;
     h.streamVersion = header.version;
@@ -269,9 +282,10 @@ std::vector<uint8_t> MovieCompiler::write(const std::vector<Placed>& order, cons
 std::vector<uint8_t> MovieCompiler::run() {
     const toml::table root = parseManifest(files_);
     for (auto&& [k, v] : root) {
-        static const char* known[] = {"movie", "member", "frame", "sprite", "scorelet", "enabler", "ratemap"};
-        if (std::find_if(std::begin(known), std::end(known), [&](const char* s) { return k.str() == s; }) ==
-            std::end(known))
+        static const char* known[] = {"movie",    "member",  "frame",  "sprite",
+                                      "scorelet", "enabler", "ratemap"};
+        if (std::find_if(std::begin(known), std::end(known),
+                         [&](const char* s) { return k.str() == s; }) == std::end(known))
             throw BuildError(SourcePlace{kManifestName, lineOf(v), std::string(k.str())},
                              "unknown table; the manifest holds [movie], [[member]], [[frame]], "
                              "[[sprite]], [[scorelet]], [[enabler]] and [ratemap]");
@@ -295,7 +309,8 @@ std::vector<uint8_t> MovieCompiler::run() {
     std::map<int32_t, int32_t> needed = score.firstUse;
     for (const auto& [number, m] : byNumber_) {
         for (const ScriptAttachment& a : m->attached) {
-            if (a.isMovieScript) needed[number] = 0;
+            if (a.isMovieScript)
+                needed[number] = 0;
             else if (a.key != number && score.firstUse.count(a.key)) {
                 const int32_t f = score.firstUse.at(a.key);
                 needed[number] = needed.count(number) ? std::min(needed[number], f) : f;
@@ -304,19 +319,26 @@ std::vector<uint8_t> MovieCompiler::run() {
     }
     if (settings_.palette > 0) needed[settings_.palette] = 0;
     std::vector<const CompiledMember*> members;
-    for (const auto& [number, m] : byNumber_) members.push_back(m);
-    std::stable_sort(members.begin(), members.end(), [&](const CompiledMember* a, const CompiledMember* b) {
-        const int64_t fa = needed.count(a->number) ? needed[a->number] : INT32_MAX;
-        const int64_t fb = needed.count(b->number) ? needed[b->number] : INT32_MAX;
-        return fa < fb;
-    });
+    for (const auto& [number, m] : byNumber_)
+        members.push_back(m);
+    std::stable_sort(members.begin(), members.end(),
+                     [&](const CompiledMember* a, const CompiledMember* b) {
+                         const int64_t fa = needed.count(a->number) ? needed[a->number] : INT32_MAX;
+                         const int64_t fb = needed.count(b->number) ? needed[b->number] : INT32_MAX;
+                         return fa < fb;
+                     });
 
     std::vector<int32_t> entries;
-    if (rateEntries_) entries.assign(rateEntries_->begin(), rateEntries_->end());
-    else entries.assign(static_cast<size_t>(std::max<int32_t>(1, (frameCount + (rateFps_ ? rateFps_ : settings_.tempo) - 1) /
-                                                                 (rateFps_ ? rateFps_ : settings_.tempo))), 0);
+    if (rateEntries_)
+        entries.assign(rateEntries_->begin(), rateEntries_->end());
+    else
+        entries.assign(static_cast<size_t>(std::max<int32_t>(
+                           1, (frameCount + (rateFps_ ? rateFps_ : settings_.tempo) - 1) /
+                                  (rateFps_ ? rateFps_ : settings_.tempo))),
+                       0);
     if (entries.size() > 32767)
-        throw BuildError(SourcePlace{kManifestName, 0, "ratemap"}, "the movie is too long for a rate map");
+        throw BuildError(SourcePlace{kManifestName, 0, "ratemap"},
+                         "the movie is too long for a rate map");
     auto rateMap = std::make_unique<skv::skvRateMap>();
     rateMap->objectId = skv::CLSID_skvRateMap;
     rateMap->assign(entries.data(), static_cast<int16_t>(entries.size()));
@@ -347,7 +369,8 @@ std::vector<uint8_t> MovieCompiler::run() {
     std::vector<uint8_t> first = write(order, header, &ends);
     if (!rateEntries_) {
         std::vector<StreamSpan> spans;
-        for (size_t i = 0; i < order.size(); ++i) spans.push_back({ends[i], order[i].neededAt});
+        for (size_t i = 0; i < order.size(); ++i)
+            spans.push_back({ends[i], order[i].neededAt});
         entries = computeRateMap(spans, ends.empty() ? 0 : ends.back(),
                                  static_cast<int64_t>(first.size()) - 32, frameCount,
                                  rateFps_ ? rateFps_ : settings_.tempo);
@@ -355,7 +378,8 @@ std::vector<uint8_t> MovieCompiler::run() {
     }
     if (!header.idGiven) {
         skv::MovieWriter probe;
-        for (const Placed& p : order) probe.add(*p.object);
+        for (const Placed& p : order)
+            probe.add(*p.object);
         header.id = contentId(probe.content());
     }
     return write(order, header, nullptr);
@@ -363,6 +387,8 @@ std::vector<uint8_t> MovieCompiler::run() {
 
 } // namespace
 
-std::vector<uint8_t> buildMovie(const SourceFiles& files) { return MovieCompiler(files).run(); }
+std::vector<uint8_t> buildMovie(const SourceFiles& files) {
+    return MovieCompiler(files).run();
+}
 
 } // namespace skvc

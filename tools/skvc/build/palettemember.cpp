@@ -16,7 +16,7 @@ bool parseColour(const std::string& s, RGBQUAD* out) {
     uint32_t v = 0;
     for (size_t i = 1; i < 7; ++i) {
         const char c = s[i];
-        int d = (c >= '0' && c <= '9') ? c - '0'
+        int d = (c >= '0' && c <= '9')   ? c - '0'
                 : (c >= 'a' && c <= 'f') ? c - 'a' + 10
                 : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                          : -1;
@@ -40,8 +40,9 @@ void compilePaletteMember(MemberContext& context, Fields& f, CompiledMember& mem
             RGBQUAD c{};
             std::optional<std::string> s = n.value_exact<std::string>();
             if (!s || !parseColour(*s, &c))
-                throw BuildError(SourcePlace{f.file(), lineOf(n), f.path() + ".colours"},
-                                 "colours are written \"#RRGGBB\" in hexadecimal, e.g. \"#FF8000\"");
+                throw BuildError(
+                    SourcePlace{f.file(), lineOf(n), f.path() + ".colours"},
+                    "colours are written \"#RRGGBB\" in hexadecimal, e.g. \"#FF8000\"");
             colours.push_back(c);
         }
     } else if (fromFile) {
@@ -50,7 +51,8 @@ void compilePaletteMember(MemberContext& context, Fields& f, CompiledMember& mem
         std::string error;
         if (!decodeImage(bytes, &image, &colours, &error)) f.fail("file", error);
         if (colours.empty())
-            f.fail("file", "the picture has no palette: save it as an indexed-colour (palette) PNG");
+            f.fail("file",
+                   "the picture has no palette: save it as an indexed-colour (palette) PNG");
     } else {
         f.failTable("a palette needs its colours: a list 'colours' or a palette PNG 'file'");
     }

@@ -14,8 +14,10 @@ std::vector<int32_t> computeRateMap(const std::vector<StreamSpan>& spans, int64_
         if (s.neededAt < 0) continue;
         const int32_t second = s.neededAt <= 1 ? 0 : std::min(seconds - 1, (s.neededAt - 1) / fps);
         const int64_t compressedEnd =
-            header + (inflatedTotal > 0 ? (compressedTotal * s.end + inflatedTotal / 2) / inflatedTotal : 0);
-        need[static_cast<size_t>(second)] = std::max(need[static_cast<size_t>(second)], compressedEnd);
+            header +
+            (inflatedTotal > 0 ? (compressedTotal * s.end + inflatedTotal / 2) / inflatedTotal : 0);
+        need[static_cast<size_t>(second)] =
+            std::max(need[static_cast<size_t>(second)], compressedEnd);
     }
     need[0] = std::max(need[0], header);
     std::vector<int32_t> entries(need.size());

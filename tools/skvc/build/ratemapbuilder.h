@@ -10,8 +10,8 @@
 namespace skvc {
 
 struct StreamSpan {
-    int64_t end = 0;        // offset just past the object in the inflated content
-    int32_t neededAt = 0;   // the first frame that needs it; 0 = before playing; -1 = never
+    int64_t end = 0;      // offset just past the object in the inflated content
+    int32_t neededAt = 0; // the first frame that needs it; 0 = before playing; -1 = never
 };
 
 // Compressed offsets are estimated in proportion to the inflated ones; the 32-byte header counts

@@ -66,7 +66,8 @@ RoundTripResult roundTrip(const std::vector<uint8_t>& stream) {
             return r;
         }
         if (!object) {
-            r.problem = "object " + std::to_string(r.objects) + " cannot be read back (no end marker, or an unknown class)";
+            r.problem = "object " + std::to_string(r.objects) +
+                        " cannot be read back (no end marker, or an unknown class)";
             return r;
         }
         const size_t end = content.size() - pipe->remaining();
@@ -82,14 +83,17 @@ RoundTripResult roundTrip(const std::vector<uint8_t>& stream) {
             // and compression.
             const size_t from = 64 + 4, form = from + 4 + 8 + 2 + 4;
             if (again.size() < form || original.size() < form ||
-                !std::equal(original.begin() + from, original.begin() + form, again.begin() + from)) {
-                r.problem = "JPEG bitmap " + skv::guidText(object->objectId) + " comes back in another form";
+                !std::equal(original.begin() + from, original.begin() + form,
+                            again.begin() + from)) {
+                r.problem = "JPEG bitmap " + skv::guidText(object->objectId) +
+                            " comes back in another form";
                 return r;
             }
             ++r.jpegBitmaps;
         } else if (again != original) {
-            r.problem = std::string(skv::classNameOf(object->classId)) + " " + skv::guidText(object->objectId) +
-                        " is written back differently (" + std::to_string(original.size()) + " bytes read, " +
+            r.problem = std::string(skv::classNameOf(object->classId)) + " " +
+                        skv::guidText(object->objectId) + " is written back differently (" +
+                        std::to_string(original.size()) + " bytes read, " +
                         std::to_string(again.size()) + " written)";
             return r;
         }

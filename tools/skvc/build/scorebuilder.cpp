@@ -74,7 +74,8 @@ template <class F> void ScoreCompiler::eachTable(const char* name, F f) {
                          std::string("must be a list of tables, written [[") + name + "]]");
     int index = 0;
     for (const toml::node& e : *a) {
-        Fields fields(*e.as_table(), in_.file, std::string(name) + "[" + std::to_string(index) + "]");
+        Fields fields(*e.as_table(), in_.file,
+                      std::string(name) + "[" + std::to_string(index) + "]");
         f(fields);
         fields.finish();
         ++index;
@@ -154,7 +155,8 @@ void ScoreCompiler::frames() {
             tf.finish();
         }
         const int32_t sound = memberRef(f, "sound", false);
-        if (sound && member(sound)->kind != MemberKindId::Sound) f.fail("sound", "must name a sound member");
+        if (sound && member(sound)->kind != MemberKindId::Sound)
+            f.fail("sound", "must name a sound member");
         int32_t palette = 0;
         if (const toml::node* p = f.node("palette")) {
             if (std::optional<int64_t> v = p->value_exact<int64_t>(); v && *v < 0) {
@@ -162,15 +164,19 @@ void ScoreCompiler::frames() {
                 palette = static_cast<int32_t>(*v);
             } else {
                 palette = memberRef(f, "palette", true);
-                if (member(palette)->kind != MemberKindId::Palette) f.fail("palette", "must name a palette member");
+                if (member(palette)->kind != MemberKindId::Palette)
+                    f.fail("palette", "must name a palette member");
             }
         }
         const int32_t script = scriptRef(f, "script");
         const std::optional<int64_t> jump = f.integer("jump", 1, kMaxFrames);
-        if (script && jump) f.fail("jump", "a frame's script number is its jump target: give one of them");
+        if (script && jump)
+            f.fail("jump", "a frame's script number is its jump target: give one of them");
         const std::optional<std::string> label = f.string("label");
-        if (label && (label->empty() || label->size() > 255)) f.fail("label", "must be 1 to 255 characters");
-        if (label && first != last) f.fail("label", "a label belongs to one frame: use 'frame = N'");
+        if (label && (label->empty() || label->size() > 255))
+            f.fail("label", "must be 1 to 255 characters");
+        if (label && first != last)
+            f.fail("label", "a label belongs to one frame: use 'frame = N'");
         std::vector<skv::FrameAction> actions;
         if (const toml::array* list = f.array("actions")) {
             if (first != last) f.fail("actions", "actions belong to one frame: use 'frame = N'");
@@ -180,12 +186,16 @@ void ScoreCompiler::frames() {
                 Fields af(*t, in_.file, f.path() + ".actions");
                 const int32_t show = memberRef(af, "show", false);
                 const int32_t hide = memberRef(af, "hide", false);
-                const int32_t stop = static_cast<int32_t>(af.integer("stop", 1, kMaxFrames).value_or(0));
+                const int32_t stop =
+                    static_cast<int32_t>(af.integer("stop", 1, kMaxFrames).value_or(0));
                 if ((show != 0) + (hide != 0) + (stop != 0) != 1)
-                    af.failTable("an action is one of { show = MEMBER }, { hide = MEMBER } or { stop = TRIGGER }");
+                    af.failTable("an action is one of { show = MEMBER }, { hide = MEMBER } or { "
+                                 "stop = TRIGGER }");
                 af.finish();
                 const int32_t target = show ? -show : hide ? -hide : stop;
-                actions.push_back({show || stop ? 1 : 2, static_cast<int32_t>(static_cast<uint32_t>(target) & 0x3FFFFFFFu)});
+                actions.push_back(
+                    {show || stop ? 1 : 2,
+                     static_cast<int32_t>(static_cast<uint32_t>(target) & 0x3FFFFFFFu)});
             }
         }
         if (label) labels_.emplace_back(first, *label);
@@ -222,10 +232,12 @@ void ScoreCompiler::frames() {
 void ScoreCompiler::sprites() {
     eachTable("sprite", [&](Fields& f) {
         const int32_t sprite = static_cast<int32_t>(f.integer("sprite", 1, 48).value_or(0));
-        if (!sprite) f.fail("sprite", "is missing: the sprite number, 1 to 48 (sprite 1 draws lowest)");
+        if (!sprite)
+            f.fail("sprite", "is missing: the sprite number, 1 to 48 (sprite 1 draws lowest)");
         const int32_t number = memberRef(f, "member", true);
         const CompiledMember* m = member(number);
-        if (m->kind != MemberKindId::Bitmap && m->kind != MemberKindId::Shape && m->kind != MemberKindId::Text)
+        if (m->kind != MemberKindId::Bitmap && m->kind != MemberKindId::Shape &&
+            m->kind != MemberKindId::Text)
             f.fail("member", "a sprite shows a bitmap, shape or text member");
         auto [first, last] = span(f);
         struct Key {
@@ -235,7 +247,8 @@ void ScoreCompiler::sprites() {
         const auto at = f.pair("at", -32768, 32767);
         const auto to = f.pair("to", -32768, 32767);
         if (const toml::array* list = f.array("keys")) {
-            if (at || to || first) f.fail("keys", "a sprite with keys takes its frames and places from them");
+            if (at || to || first)
+                f.fail("keys", "a sprite with keys takes its frames and places from them");
             for (const toml::node& n : *list) {
                 const toml::table* t = n.as_table();
                 if (!t) f.fail("keys", "each key is a table such as { frame = 1, at = [10, 20] }");
@@ -255,10 +268,12 @@ void ScoreCompiler::sprites() {
         } else {
             if (!first) f.failTable("needs 'frame = N', 'frames = [first, last]' or 'keys'");
             const auto start = at.value_or(std::make_pair<int64_t, int64_t>(0, 0));
-            keys.push_back({first, static_cast<int32_t>(start.first), static_cast<int32_t>(start.second)});
+            keys.push_back(
+                {first, static_cast<int32_t>(start.first), static_cast<int32_t>(start.second)});
             if (to) {
                 if (first == last) f.fail("to", "a move needs more than one frame");
-                keys.push_back({last, static_cast<int32_t>(to->first), static_cast<int32_t>(to->second)});
+                keys.push_back(
+                    {last, static_cast<int32_t>(to->first), static_cast<int32_t>(to->second)});
             }
         }
         int32_t ink = 0;
@@ -277,7 +292,8 @@ void ScoreCompiler::sprites() {
         const auto size = f.pair("size", 0, 32767);
         const int32_t script = scriptRef(f, "script");
         const std::optional<int64_t> trigger = f.integer("trigger", 1, 32767);
-        if (script && trigger) f.fail("trigger", "a sprite's script number is its trigger: give one of them");
+        if (script && trigger)
+            f.fail("trigger", "a sprite's script number is its trigger: give one of them");
 
         skv::SpriteChannel c{};
         c.bytes[0] = kMemberSpriteType;
@@ -296,14 +312,16 @@ void ScoreCompiler::sprites() {
                                      std::to_string(fr) + " by the sprite entry at line " +
                                      std::to_string(owner->second));
             taken_[{fr, sprite}] = f.place(nullptr).line;
-            while (k + 1 < keys.size() && keys[k + 1].frame <= fr) ++k;
+            while (k + 1 < keys.size() && keys[k + 1].frame <= fr)
+                ++k;
             int32_t left = keys[k].left, top = keys[k].top;
             if (k + 1 < keys.size()) {
                 const Key& a = keys[k];
                 const Key& b = keys[k + 1];
                 const auto lerp = [&](int32_t p, int32_t q) {
                     const int64_t num = int64_t(q - p) * (fr - a.frame), den = b.frame - a.frame;
-                    const int64_t step = num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den);
+                    const int64_t step =
+                        num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den);
                     return static_cast<int32_t>(p + step);
                 };
                 left = lerp(a.left, b.left);
@@ -326,17 +344,19 @@ void ScoreCompiler::scorelets(skv::skvScore& score) {
         if (!name || (*name != "auto" && *name != "idle" && *name != "once"))
             f.fail("mode", "must be \"auto\" (starts by itself), \"idle\" (starts at random) or "
                            "\"once\" (plays once when its trigger is clicked)");
-        s->mode = *name == "auto" ? skv::skvScorelet::kStartsItself
+        s->mode = *name == "auto"   ? skv::skvScorelet::kStartsItself
                   : *name == "idle" ? skv::skvScorelet::kIdle
                                     : skv::skvScorelet::kOneShot;
         const std::optional<int64_t> start = f.integer("start", 1, kMaxFrames);
-        if (!start) f.fail("start", "is missing: the score frame its frames begin at (also its trigger)");
+        if (!start)
+            f.fail("start", "is missing: the score frame its frames begin at (also its trigger)");
         s->startFrame = s->trigger = static_cast<int32_t>(*start);
         s->active = f.boolean("active", false) ? 1 : 0;
         if (auto pause = f.integers("pause", 1, kMaxFrames, skv::skvScorelet::kMaxPauseTriggers))
             s->pauseList.assign(pause->begin(), pause->end());
         s->enabled = 0;
-        if (in_.settings.hubFrame <= 0) f.failTable("scorelets play over a hub score: set movie.hub");
+        if (in_.settings.hubFrame <= 0)
+            f.failTable("scorelets play over a hub score: set movie.hub");
         if (*start <= in_.settings.hubFrame)
             f.fail("start", "a scorelet's frames come after the hub frame (" +
                                 std::to_string(in_.settings.hubFrame) + ")");
@@ -375,10 +395,18 @@ BuiltScore ScoreCompiler::run() {
     if (s.hubFrame > count)
         throw BuildError(SourcePlace{in_.file, 0, "movie.hub"},
                          "the hub frame is past the last frame (" + std::to_string(count) + ")");
+    size_t labelText = 0;
+    for (const auto& [frame, text] : labels_)
+        labelText += text.size();
+    if (labelText > 65535)
+        throw BuildError(SourcePlace{in_.file, 0, "frame.label"},
+                         "the labels come to " + std::to_string(labelText) +
+                             " characters; a movie's labels hold at most 65535");
     for (const auto& [frame, text] : labels_)
         if (frame > count)
             throw BuildError(SourcePlace{in_.file, 0, "frame.label"},
-                             "label '" + text + "' is on frame " + std::to_string(frame) + ", past the last frame");
+                             "label '" + text + "' is on frame " + std::to_string(frame) +
+                                 ", past the last frame");
 
     auto score = std::make_unique<skv::skvScore>();
     score->objectId = skv::CLSID_skvScore;
@@ -425,6 +453,8 @@ std::vector<uint8_t> encodeFrameLabels(std::vector<std::pair<int32_t, std::strin
     return out;
 }
 
-BuiltScore buildScore(const ScoreInputs& in) { return ScoreCompiler(in).run(); }
+BuiltScore buildScore(const ScoreInputs& in) {
+    return ScoreCompiler(in).run();
+}
 
 } // namespace skvc

@@ -35,10 +35,10 @@ struct PlacedEnabler {
 
 struct BuiltScore {
     std::unique_ptr<skv::skvScore> score;
-    std::vector<skv::FrameImage> images;  // frame 1 first
-    std::vector<uint8_t> labels;          // FrameLabelTable bytes; empty without labels
+    std::vector<skv::FrameImage> images; // frame 1 first
+    std::vector<uint8_t> labels;         // FrameLabelTable bytes; empty without labels
     std::vector<PlacedEnabler> enablers;
-    std::map<int32_t, int32_t> firstUse;  // member number -> first frame that shows or plays it
+    std::map<int32_t, int32_t> firstUse; // member number -> first frame that shows or plays it
 };
 
 struct ScoreInputs {

@@ -29,13 +29,17 @@ std::string resolveScriptNames(const std::string& text, NameTable& names) {
         }
         if (inText) {
             out += c;
-            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') out += text[++i];
-            else if (c == '"') inText = false;
+            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n')
+                out += text[++i];
+            else if (c == '"')
+                inText = false;
             continue;
         }
         if (c == ';') inComment = true;
         if (c == '"') inText = true;
-        const auto identStart = [](char ch) { return std::isalpha(static_cast<unsigned char>(ch)) || ch == '_'; };
+        const auto identStart = [](char ch) {
+            return std::isalpha(static_cast<unsigned char>(ch)) || ch == '_';
+        };
         if (c == '#' && i + 1 < text.size() && identStart(text[i + 1])) {
             size_t j = i + 1;
             while (j < text.size() &&
@@ -57,10 +61,12 @@ void compileScriptMember(MemberContext& context, Fields& f, CompiledMember& memb
     if (!attach) f.fail("attach", "is missing: say \"movie\", \"sprite\", \"frame\" or \"member\"");
     std::vector<int32_t> members;
     if (const toml::node* n = f.node("member")) {
-        if (*attach != "member") f.fail("member", "only a script with attach = \"member\" names a member");
+        if (*attach != "member")
+            f.fail("member", "only a script with attach = \"member\" names a member");
         std::vector<const toml::node*> items;
         if (const toml::array* a = n->as_array())
-            for (const toml::node& e : *a) items.push_back(&e);
+            for (const toml::node& e : *a)
+                items.push_back(&e);
         else
             items.push_back(n);
         for (const toml::node* e : items) {
@@ -69,7 +75,8 @@ void compileScriptMember(MemberContext& context, Fields& f, CompiledMember& memb
                 members.push_back(static_cast<int32_t>(*v));
             } else if (std::optional<std::string> s = e->value_exact<std::string>()) {
                 auto it = context.numbersByName.find(*s);
-                if (it == context.numbersByName.end()) f.fail("member", "no member is named '" + *s + "'");
+                if (it == context.numbersByName.end())
+                    f.fail("member", "no member is named '" + *s + "'");
                 members.push_back(it->second);
             } else {
                 f.fail("member", "must be a member's number or name, or a list of them");
@@ -82,13 +89,16 @@ void compileScriptMember(MemberContext& context, Fields& f, CompiledMember& memb
         member.attached.push_back({member.number, member.number, 0});
         member.spriteScript = true;
     } else if (*attach == "member") {
-        if (members.empty()) f.fail("attach", "a member script needs 'member': the number or name of its member");
-        for (int32_t m : members) member.attached.push_back({m, member.number, 0});
+        if (members.empty())
+            f.fail("attach", "a member script needs 'member': the number or name of its member");
+        for (int32_t m : members)
+            member.attached.push_back({m, member.number, 0});
     } else {
         f.fail("attach", "must be \"movie\", \"sprite\", \"frame\" or \"member\"");
     }
 
-    const std::string text = resolveScriptNames(std::string(bytes.begin(), bytes.end()), context.names);
+    const std::string text =
+        resolveScriptNames(std::string(bytes.begin(), bytes.end()), context.names);
     std::vector<uint8_t> block;
     skv::AsmError e;
     if (!skv::assembleScript(text, &block, &e))

@@ -22,10 +22,12 @@ bool SourceFiles::isInside(const std::string& name) {
     return true;
 }
 
-bool DiskSource::read(const std::string& name, std::vector<uint8_t>* out, std::string* error) const {
+bool DiskSource::read(const std::string& name, std::vector<uint8_t>* out,
+                      std::string* error) const {
     if (!isInside(name)) {
-        *error = "'" + name + "' is not a file inside the source directory (give a relative name "
-                              "without '..')";
+        *error = "'" + name +
+                 "' is not a file inside the source directory (give a relative name "
+                 "without '..')";
         return false;
     }
     std::string why;
@@ -36,10 +38,12 @@ bool DiskSource::read(const std::string& name, std::vector<uint8_t>* out, std::s
     return true;
 }
 
-bool MemorySource::read(const std::string& name, std::vector<uint8_t>* out, std::string* error) const {
+bool MemorySource::read(const std::string& name, std::vector<uint8_t>* out,
+                        std::string* error) const {
     if (!isInside(name)) {
-        *error = "'" + name + "' is not a file inside the source directory (give a relative name "
-                              "without '..')";
+        *error = "'" + name +
+                 "' is not a file inside the source directory (give a relative name "
+                 "without '..')";
         return false;
     }
     auto it = files_.find(name);

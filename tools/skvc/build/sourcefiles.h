@@ -14,7 +14,8 @@ public:
     virtual ~SourceFiles() = default;
     // The bytes of `name`; false with a reason when it cannot be read. Names that are absolute
     // or climb out of the source with ".." are refused.
-    virtual bool read(const std::string& name, std::vector<uint8_t>* out, std::string* error) const = 0;
+    virtual bool read(const std::string& name, std::vector<uint8_t>* out,
+                      std::string* error) const = 0;
     // Whether the name stays inside the source: relative, no "..", no empty name.
     static bool isInside(const std::string& name);
 };
@@ -23,7 +24,8 @@ public:
 class DiskSource : public SourceFiles {
 public:
     explicit DiskSource(std::string dir) : dir_(std::move(dir)) {}
-    bool read(const std::string& name, std::vector<uint8_t>* out, std::string* error) const override;
+    bool read(const std::string& name, std::vector<uint8_t>* out,
+              std::string* error) const override;
     const std::string& dir() const { return dir_; }
 
 private:
@@ -33,11 +35,14 @@ private:
 // Files held in memory.
 class MemorySource : public SourceFiles {
 public:
-    void add(const std::string& name, std::vector<uint8_t> bytes) { files_[name] = std::move(bytes); }
+    void add(const std::string& name, std::vector<uint8_t> bytes) {
+        files_[name] = std::move(bytes);
+    }
     void add(const std::string& name, const std::string& text) {
         files_[name] = std::vector<uint8_t>(text.begin(), text.end());
     }
-    bool read(const std::string& name, std::vector<uint8_t>* out, std::string* error) const override;
+    bool read(const std::string& name, std::vector<uint8_t>* out,
+              std::string* error) const override;
 
 private:
     std::map<std::string, std::vector<uint8_t>> files_;

@@ -7,9 +7,10 @@ namespace skvc {
 
 void AuthoredSprite::serialize(skv::uArchive& ar) {
     nDIB::serialize(ar);
-    int32_t* fields[] = {&left, &top, &reserved50, &registrationX, &registrationY, &reserved1,
-                         &triggerNumber};
-    for (int32_t* f : fields) ar.serializeInt32(*f);
+    int32_t* fields[] = {&left,          &top,       &reserved50,   &registrationX,
+                         &registrationY, &reserved1, &triggerNumber};
+    for (int32_t* f : fields)
+        ar.serializeInt32(*f);
 }
 
 void registerAuthoringClasses() {
