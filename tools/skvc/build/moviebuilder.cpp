@@ -218,13 +218,11 @@ void MovieCompiler::compileMembers() {
     std::vector<Declared*> order;
     for (Declared& d : declared_)
         order.push_back(&d);
+    // Palettes before the bitmaps mapped to them; within a phase by member number, so that the
+    // name table scripts build does not depend on where in the manifest a script is declared.
     std::stable_sort(order.begin(), order.end(), [](const Declared* a, const Declared* b) {
-        return a->kind->phase < b->kind->phase;
-    });
-    // Scripts are compiled in member-number order so that the name table does not depend on
-    // where in the manifest a script is declared.
-    std::stable_sort(order.begin(), order.end(), [](const Declared* a, const Declared* b) {
-        return a->kind->phase == b->kind->phase && a->member.number < b->member.number;
+        if (a->kind->phase != b->kind->phase) return a->kind->phase < b->kind->phase;
+        return a->member.number < b->member.number;
     });
     for (Declared* d : order) {
         Fields f(*d->table, kManifestName, "member[" + std::to_string(d->index) + "]");
