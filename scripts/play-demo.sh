@@ -6,9 +6,10 @@ scripts/setup.sh
 export CCACHE_DIR=${CCACHE_DIR:-$PWD/build/.ccache}
 scripts/build.sh release
 bin=build/release/bin
+# The build compiles every example movie into build/release/examples/.
+demo=build/release/examples/demo.skm
 if [ -x "$bin/skvplay" ]; then
-  exec "$bin/skvplay" examples/demo.skm "$@"
+  exec "$bin/skvplay" "$demo" "$@"
 fi
-echo "The player (skvplay) is not built yet: only the stream core exists so far."
-echo "Here is what exists: the authoring tool reading a movie stream."
-"$bin/skvc" --help
+echo "The player (skvplay) is not built yet. Here is the demo movie the build made ($demo):"
+"$bin/skvc" dump "$demo"

@@ -4,16 +4,22 @@
 #include <string>
 #include <vector>
 
+#include "buildcmd.h"
 #include "core/registry.h"
 #include "dump.h"
+#include "gfx/gfxclasses.h"
+#include "movie/movieclasses.h"
+#include "net/netclasses.h"
 #include "script/scriptclasses.h"
 #include "scriptasm.h"
+#include "spriteform.h"
 
 namespace {
 
 const char* kHelp = "usage: skvc COMMAND [ARGS]\n"
                     "\n"
                     "commands:\n"
+                    "  build DIR     build a movie stream from a movie source directory\n"
                     "  dump FILE     list the header and objects of a movie stream\n"
                     "  asm FILE      assemble a script block from its assembly text\n"
                     "  disasm FILE   write the assembly text of a script block\n"
@@ -27,6 +33,10 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     skv::registerCoreClasses();
     skv::registerScriptClasses();
+    skv::registerNetClasses();
+    skv::registerGfxClasses();
+    skv::registerMovieClasses();
+    skvc::registerAuthoringClasses();
     if (argc < 2) {
         std::fputs(kHelp, stderr);
         return 2;
@@ -37,6 +47,7 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return 0;
     }
+    if (cmd == "build") return skvc::buildCommand(args);
     if (cmd == "dump") return skvc::dumpCommand(args);
     if (cmd == "asm") return skvc::asmCommand(args);
     if (cmd == "disasm") return skvc::disasmCommand(args);

@@ -1,0 +1,88 @@
+#include "buildcmd.h"
+
+#include <cstdio>
+
+#include "core/moviewriter.h"
+#include "moviebuilder.h"
+#include "roundtrip.h"
+
+namespace skvc {
+
+namespace {
+
+const char* kBuildHelp =
+    "usage: skvc build [--check] SOURCE-DIR -o OUT.skm\n"
+    "\n"
+    "Builds a movie stream from a movie source: a directory holding movie.toml (the\n"
+    "movie, its cast members and its score) and the files it names (pictures, scripts).\n"
+    "See docs/authoring.md for the source format.\n"
+    "\n"
+    "The output is written only when the whole build succeeds; the same source always\n"
+    "gives the same bytes. Errors name the file, line and field.\n"
+    "  -o OUT     the movie stream to write\n"
+    "  --check    also read the movie back with the player's classes and write every\n"
+    "             object again, and fail when anything comes back differently\n"
+    "\n"
+    "exit status: 0 built, 1 the source has an error, 2 bad command line,\n"
+    "             3 the output could not be written, 4 --check found a difference\n";
+
+} // namespace
+
+int buildCommand(const std::vector<std::string>& args) {
+    std::string dir, out;
+    bool check = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kBuildHelp, stdout);
+            return kBuildOk;
+        } else if (a == "-o") {
+            if (i + 1 >= args.size()) {
+                std::fputs("skvc build: -o needs the output file, e.g. -o movie.skm\n", stderr);
+                return kBuildUsage;
+            }
+            out = args[++i];
+        } else if (a == "--check") {
+            check = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "skvc build: unknown option '%s' (see 'skvc build --help')\n",
+                         a.c_str());
+            return kBuildUsage;
+        } else if (dir.empty()) {
+            dir = a;
+        } else {
+            std::fputs("skvc build: give one source directory (see 'skvc build --help')\n", stderr);
+            return kBuildUsage;
+        }
+    }
+    if (dir.empty() || out.empty()) {
+        std::fputs("skvc build: give the source directory and the output, e.g. "
+                   "'skvc build examples/demo -o demo.skm'\n",
+                   stderr);
+        return kBuildUsage;
+    }
+    std::vector<uint8_t> stream;
+    try {
+        stream = buildMovie(DiskSource(dir));
+    } catch (const BuildError& e) {
+        std::fprintf(stderr, "%s/%s\n", dir.c_str(), e.text().c_str());
+        return kBuildSourceError;
+    }
+    if (check) {
+        RoundTripResult r = roundTrip(stream);
+        if (!r.ok) {
+            std::fprintf(stderr, "skvc build: %s: %s; nothing written\n", dir.c_str(),
+                         r.problem.c_str());
+            return kBuildCheckFailed;
+        }
+    }
+    std::string error;
+    if (!skv::MovieWriter::writeFile(out, stream, &error)) {
+        std::fprintf(stderr, "skvc build: %s; check that the directory exists and is writable\n",
+                     error.c_str());
+        return kBuildIo;
+    }
+    return kBuildOk;
+}
+
+} // namespace skvc
