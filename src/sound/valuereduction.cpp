@@ -26,8 +26,8 @@ void reduceValues(std::vector<uint8_t>& samples, int32_t threshold) {
     std::array<bool, 256> dropped{};
     for (size_t anchor = 0; anchor < 63 && anchor < ranked.size(); ++anchor) {
         const int a = ranked[anchor].value;
-        const size_t end = std::min<size_t>(254, ranked.size());
-        for (size_t j = anchor + 1; j < end;) {
+        // The ranking shrinks as values drop out: its end is looked at again every time.
+        for (size_t j = anchor + 1; j < std::min<size_t>(254, ranked.size());) {
             if (std::abs(ranked[j].value - a) <= threshold) {
                 dropped[static_cast<size_t>(ranked[j].value)] = true;
                 ranked.erase(ranked.begin() + static_cast<long>(j));

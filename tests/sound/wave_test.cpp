@@ -170,6 +170,17 @@ TEST(ValueReduction, RareNearValuesMergeIntoFrequentOnesThatOccur) {
     EXPECT_EQ(same, (std::vector<uint8_t>{10, 100, 101}));
 }
 
+TEST(ValueReduction, AWideThresholdMergesEverythingIntoTheMostFrequentValues) {
+    // Most values drop out of the ranking while it is being walked.
+    std::vector<uint8_t> s;
+    for (int v = 40; v < 256; ++v)
+        for (int k = 0; k < (v == 128 ? 9 : 1 + v % 3); ++k)
+            s.push_back(static_cast<uint8_t>(v));
+    skv::reduceValues(s, 200);
+    std::set<uint8_t> values(s.begin(), s.end());
+    EXPECT_EQ(values, (std::set<uint8_t>{128}));
+}
+
 TEST(ValueReduction, WritingReducedSoundsReducesOnce) {
     NWave::setWriteStorageKind(NWave::kStorageReduced);
     NWave::setReductionThreshold(2);
