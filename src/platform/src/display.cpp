@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "display_backend.h"
+#include "wave_backend.h"
 #include "screen.h"
 
 namespace skv::platform::display {
@@ -217,8 +218,11 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 BOOL MessageBeep(UINT type) {
-    std::lock_guard<std::mutex> g(state().mu);
-    state().beeps.push_back(type);
+    {
+        std::lock_guard<std::mutex> g(state().mu);
+        state().beeps.push_back(type);
+    }
+    skv::platform::wave::beep(type);
     return TRUE;
 }
 

@@ -1,0 +1,192 @@
+#include "sound/voicecodec.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "platform/win32.h"
+#include "qa118dec/paramblock.h"
+
+namespace skv {
+
+namespace {
+
+void discard(const char*, const uint8_t*, int32_t) {}
+
+struct Library {
+    std::once_flag once;
+    VoiceCodec::DecoderCalls calls;
+    VoiceCodec::EncodeCall encode = nullptr;
+    VoiceCodec::FreeCall free = nullptr;
+};
+
+Library& library() {
+    static Library lib;
+    std::call_once(lib.once, [] {
+        // Bound once for the process, as the loader binds a DLL's imports; the library stays
+        // loaded until the process ends.
+        HMODULE m = LoadLibraryA("qa118dec");
+        if (!m) return;
+        lib.calls.initialise =
+            reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2100)));
+        lib.calls.convert =
+            reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2120)));
+        lib.calls.finish =
+            reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2110)));
+        lib.encode = reinterpret_cast<VoiceCodec::EncodeCall>(GetProcAddress(m, "qa118_encode"));
+        lib.free = reinterpret_cast<VoiceCodec::FreeCall>(GetProcAddress(m, "qa118_free"));
+    });
+    return lib;
+}
+
+VoiceCodec::DiagnosticHook gHook = &discard;
+const VoiceCodec::DecoderCalls* gTestCalls = nullptr;
+
+const VoiceCodec::DecoderCalls& decoderCalls() {
+    return gTestCalls ? *gTestCalls : library().calls;
+}
+
+// The staging file: closed and deleted when the decode leaves, however it leaves.
+class TempFile {
+public:
+    ~TempFile() {
+        close();
+        if (named_) DeleteFileA(name_);
+    }
+    bool create() {
+        char dir[259];
+        const DWORD n = GetTempPathA(sizeof dir, dir);
+        if (n == 0 || n >= sizeof dir) return false;
+        if (!GetTempFileNameA(dir, "v", 0, name_)) return false;
+        named_ = true;
+        return open("wb");
+    }
+    bool open(const char* mode) {
+        close();
+        file_ = std::fopen(name_, mode);
+        return file_ != nullptr;
+    }
+    void close() {
+        if (file_) std::fclose(file_);
+        file_ = nullptr;
+    }
+    std::FILE* file() const { return file_; }
+
+private:
+    char name_[MAX_PATH] = {};
+    bool named_ = false;
+    std::FILE* file_ = nullptr;
+};
+
+} // namespace
+
+void VoiceCodec::setDiagnosticHook(DiagnosticHook hook) {
+    gHook = hook ? hook : &discard;
+}
+
+void VoiceCodec::setDecoderCallsForTesting(const DecoderCalls* calls) {
+    gTestCalls = calls;
+}
+
+bool VoiceCodec::libraryAvailable() {
+    const Library& lib = library();
+    return lib.calls.initialise && lib.calls.convert && lib.calls.finish && lib.encode && lib.free;
+}
+
+void VoiceCodec::configure(int32_t channels, int32_t samplesPerSecond, int32_t bitsPerSample) {
+    // The channel count reaches the decoder too: a stereo sound decoded as mono would play at
+    // twice its speed.
+    channels_ = channels == 2 ? 2 : 1;
+    samplesPerSecond_ = samplesPerSecond;
+    bitsPerSample_ = bitsPerSample;
+}
+
+void VoiceCodec::fillDecodeBlock(uint8_t* block, const uint8_t* coded, int32_t length,
+                                 uint8_t* output) const {
+    using namespace qa118;
+    std::memset(block, 0, kBlockSize);
+    setBlockInt16(block, kOffSize, kBlockSize);
+    setBlockInt32(block, kOffInFormat, kFormatVoice);
+    setBlockAddress(block, kOffInData, kOffInDataHigh, coded);
+    setBlockInt32(block, kOffInLength, length);
+    setBlockInt32(block, kOffOutFormat, kFormatPcm);
+    setBlockAddress(block, kOffOutData, kOffOutDataHigh, output);
+    setBlockInt32(block, kOffOutCapacity, kOutputCapacity);
+    setBlockInt32(block, kOffOutRate, samplesPerSecond_);
+    setBlockInt16(block, kOffOutBytesPerSample, static_cast<int16_t>(bitsPerSample_ / 8));
+    setBlockInt16(block, kOffChannels, static_cast<int16_t>(channels_));
+    setBlockFloat(block, kOffGain, 1.0f);
+    setBlockInt32(block, kOffVariant, decoderVariant_);
+}
+
+int32_t VoiceCodec::decode(const uint8_t* coded, int32_t length, std::vector<uint8_t>* pcm) {
+    using namespace qa118;
+    TempFile temp;
+    if (!temp.create()) return -1;
+    const DecoderCalls& calls = decoderCalls();
+    if (!calls.initialise || !calls.convert || !calls.finish) return 1;
+
+    uint8_t block[kBlockSize];
+    std::vector<uint8_t> output(kOutputBufferSize);
+    fillDecodeBlock(block, coded, length, output.data());
+    int32_t result = calls.initialise(block);
+    if (result != 0) {
+        gHook("dcmpVoxInit()", block, result);
+        return 1;
+    }
+    // From here on the library holds a decode: it is finished on every way out.
+    bool ok = true;
+    for (;;) {
+        result = calls.convert(block);
+        if (result != 0) {
+            gHook("dcmpVoxConvert()", block, result);
+            ok = false;
+            break;
+        }
+        const int32_t produced = blockInt32(block, kOffProduced);
+        if (produced < 0 || produced > kOutputBufferSize) { // a library writing past our buffer
+            ok = false;
+            break;
+        }
+        if (std::fwrite(output.data(), 1, static_cast<size_t>(produced), temp.file()) !=
+            static_cast<size_t>(produced)) {
+            ok = false;
+            break;
+        }
+        setBlockInt32(block, kOffProduced, 0);
+        if (blockInt32(block, kOffStatus) != kStatusMore) break;
+    }
+    result = calls.finish(block);
+    if (result != 0) {
+        gHook("dcmpVoxFree()", block, result);
+        return 1;
+    }
+    if (!ok) return 1;
+
+    if (!temp.open("rb")) return -1;
+    std::fseek(temp.file(), 0, SEEK_END);
+    const long size = std::ftell(temp.file());
+    std::fseek(temp.file(), 0, SEEK_SET);
+    if (size < 0 || size > 0x7FFFFFFF) return -1;
+    std::vector<uint8_t> data(static_cast<size_t>(size));
+    if (std::fread(data.data(), 1, data.size(), temp.file()) != data.size()) return -1;
+    *pcm = std::move(data);
+    return 0;
+}
+
+int32_t VoiceCodec::encode(const WAVEFORMATEX& format, const uint8_t* pcm, int32_t length,
+                           std::vector<uint8_t>* coded) {
+    const Library& lib = library();
+    if (!lib.encode || !lib.free || length < 0) return 1;
+    uint8_t* out = nullptr;
+    uint32_t outLength = 0;
+    if (lib.encode(pcm, static_cast<uint32_t>(length), format.wBitsPerSample, format.nChannels,
+                   format.nSamplesPerSec, encoderVariant_, &out, &outLength) != 0)
+        return 1;
+    coded->assign(out, out + outLength);
+    lib.free(out);
+    return 0;
+}
+
+} // namespace skv

@@ -1,0 +1,259 @@
+// The codec object against the decoder library: what it passes in the parameter block, how it
+// stages the output, its failure paths, and what voice coding keeps of a sound.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iostream>
+
+#include "qa118dec/paramblock.h"
+#include "qa118dec/voxformat.h"
+#include "sound/voicecodec.h"
+#include "sound_test_util.h"
+
+namespace {
+
+using skv::VoiceCodec;
+using namespace qa118;
+
+// A fake library: hands out `pieces` pieces of `pieceBytes` bytes (byte k of the output is
+// k & 0xFF), failing at the step named in `failAt`.
+struct Fake {
+    int pieces = 3;
+    int pieceBytes = 1000;
+    std::string failAt;
+    int handed = 0;
+    int inits = 0, converts = 0, finishes = 0;
+    uint8_t lastBlock[kBlockSize] = {};
+    int32_t produceOverride = -1;
+};
+Fake fake;
+
+int16_t fakeInit(void* b) {
+    ++fake.inits;
+    std::memcpy(fake.lastBlock, b, kBlockSize);
+    fake.handed = 0;
+    return fake.failAt == "init" ? 7 : 0;
+}
+int16_t fakeConvert(void* block) {
+    ++fake.converts;
+    auto* b = static_cast<uint8_t*>(block);
+    if (fake.failAt == "convert" && fake.converts == 2) return 9;
+    auto* out = static_cast<uint8_t*>(blockAddress(b, kOffOutData, kOffOutDataHigh));
+    for (int i = 0; i < fake.pieceBytes; ++i)
+        out[i] = static_cast<uint8_t>(fake.handed * fake.pieceBytes + i);
+    ++fake.handed;
+    setBlockInt32(b, kOffProduced,
+                  fake.produceOverride >= 0 ? fake.produceOverride : fake.pieceBytes);
+    setBlockInt32(b, kOffStatus, fake.handed < fake.pieces ? kStatusMore : 0);
+    return 0;
+}
+int16_t fakeFinish(void*) {
+    ++fake.finishes;
+    return fake.failAt == "finish" ? 5 : 0;
+}
+const VoiceCodec::DecoderCalls fakeCalls{fakeInit, fakeConvert, fakeFinish};
+
+std::vector<std::string> hookSteps;
+void recordHook(const char* step, const uint8_t*, int32_t) {
+    hookSteps.push_back(step);
+}
+
+class Codec : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake = Fake{};
+        hookSteps.clear();
+        VoiceCodec::setDecoderCallsForTesting(&fakeCalls);
+        VoiceCodec::setDiagnosticHook(recordHook);
+    }
+    void TearDown() override {
+        VoiceCodec::setDecoderCallsForTesting(nullptr);
+        VoiceCodec::setDiagnosticHook(nullptr);
+    }
+    soundtest::PrivateTemp temp;
+};
+
+TEST_F(Codec, TheBlockDescribesTheDecode) {
+    VoiceCodec c;
+    EXPECT_EQ(c.decoderVariant(), 0x8000002);
+    EXPECT_EQ(c.samplesPerSecond(), 11025);
+    EXPECT_EQ(c.bitsPerSample(), 8);
+    c.setDecoderVariant(0x8000004);
+    c.configure(2, 22050, 16);
+    const uint8_t coded[5] = {1, 2, 3, 4, 5};
+    std::vector<uint8_t> pcm;
+    ASSERT_EQ(c.decode(coded, 5, &pcm), 0);
+    const uint8_t* b = fake.lastBlock;
+    EXPECT_EQ(blockInt16(b, 0), 142);
+    EXPECT_EQ(blockInt32(b, 8), 0x10201);
+    EXPECT_EQ(blockAddress(b, kOffInData, kOffInDataHigh), coded);
+    EXPECT_EQ(blockInt32(b, 16), 5);
+    EXPECT_EQ(blockInt32(b, 30), 0x20200);
+    EXPECT_EQ(blockInt32(b, 38), 0x7FFF);
+    EXPECT_EQ(blockInt32(b, 46), 22050);
+    EXPECT_EQ(blockInt16(b, 50), 2);
+    EXPECT_EQ(blockInt16(b, 52), 2);
+    float gain;
+    std::memcpy(&gain, b + 62, 4);
+    EXPECT_EQ(gain, 1.0f);
+    EXPECT_EQ(blockInt32(b, 90), 0x8000004);
+    // Everything else is zero (the address's high halves aside).
+    for (int off : {2, 4, 6, 24, 28, 42, 58, 66, 70, 74, 78, 82, 86, 94, 120, 138})
+        EXPECT_EQ(blockInt16(b, off), 0) << "offset " << off;
+}
+
+TEST_F(Codec, PiecesAreStagedInATemporaryFileAndReadBackWhole) {
+    VoiceCodec c;
+    std::vector<uint8_t> pcm;
+    ASSERT_EQ(c.decode(nullptr, 0, &pcm), 0);
+    EXPECT_EQ(fake.converts, 3);
+    EXPECT_EQ(fake.finishes, 1);
+    ASSERT_EQ(pcm.size(), 3000u);
+    for (size_t i = 0; i < pcm.size(); ++i)
+        ASSERT_EQ(pcm[i], static_cast<uint8_t>(i));
+    EXPECT_TRUE(temp.files().empty());
+
+    // A first convert that does not say 92 gives one piece, then the finish.
+    fake = Fake{};
+    fake.pieces = 1;
+    ASSERT_EQ(c.decode(nullptr, 0, &pcm), 0);
+    EXPECT_EQ(fake.converts, 1);
+    EXPECT_EQ(fake.finishes, 1);
+    EXPECT_EQ(pcm.size(), 1000u);
+}
+
+TEST_F(Codec, EveryFailureFinishesTheDecodeAndLeavesNoTemporaryFile) {
+    VoiceCodec c;
+    std::vector<uint8_t> pcm = {42};
+    fake.failAt = "init";
+    EXPECT_EQ(c.decode(nullptr, 0, &pcm), 1);
+    EXPECT_EQ(fake.finishes, 0); // nothing to finish
+    fake = Fake{};
+    fake.failAt = "convert";
+    EXPECT_EQ(c.decode(nullptr, 0, &pcm), 1);
+    EXPECT_EQ(fake.finishes, 1);
+    fake = Fake{};
+    fake.failAt = "finish";
+    EXPECT_EQ(c.decode(nullptr, 0, &pcm), 1);
+    fake = Fake{};
+    fake.produceOverride = 40000; // more than the buffer holds
+    EXPECT_EQ(c.decode(nullptr, 0, &pcm), 1);
+    EXPECT_EQ(fake.finishes, 1);
+    EXPECT_EQ(pcm, std::vector<uint8_t>{42}); // untouched
+    EXPECT_EQ(hookSteps,
+              (std::vector<std::string>{"dcmpVoxInit()", "dcmpVoxConvert()", "dcmpVoxFree()"}));
+    EXPECT_TRUE(temp.files().empty());
+}
+
+// ---- the real library ----------------------------------------------------------------------
+
+class Library : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(VoiceCodec::libraryAvailable()); }
+    std::vector<int16_t> roundTrip(const std::vector<int16_t>& source, int rate, int32_t variant) {
+        WAVEFORMATEX f{
+            WAVE_FORMAT_PCM, 1, static_cast<DWORD>(rate), static_cast<DWORD>(rate * 2), 2, 16, 0};
+        VoiceCodec enc;
+        enc.setEncoderVariant(variant);
+        std::vector<uint8_t> coded;
+        const auto bytes = soundtest::asBytes(source);
+        EXPECT_EQ(enc.encode(f, bytes.data(), static_cast<int32_t>(bytes.size()), &coded), 0);
+        VoiceCodec dec;
+        dec.setDecoderVariant(variant);
+        dec.configure(1, rate, 16);
+        std::vector<uint8_t> pcm;
+        EXPECT_EQ(dec.decode(coded.data(), static_cast<int32_t>(coded.size()), &pcm), 0);
+        codedBytes = coded.size();
+        return soundtest::asSamples(pcm);
+    }
+    size_t codedBytes = 0;
+    soundtest::PrivateTemp temp;
+};
+
+TEST_F(Library, VoiceCodingKeepsSpeechAtEveryVariant) {
+    const struct {
+        int rate;
+        int32_t variant;
+    } cases[] = {{8000, 0x8000001}, {11025, 0x8000002}, {22050, 0x8000004}};
+    for (const auto& c : cases) {
+        const auto source = soundtest::speech(c.rate, 2.0);
+        const auto decoded = roundTrip(source, c.rate, c.variant);
+        ASSERT_EQ(decoded.size(), source.size()) << c.rate;
+        const double snr = soundtest::snrDb(source, decoded, c.rate);
+        std::cout << "voice coding at " << c.rate << " samples/s: SNR " << snr << " dB, "
+                  << codedBytes << " bytes for " << source.size() * 2 << "\n";
+        RecordProperty("snr_" + std::to_string(c.rate), std::to_string(snr));
+        EXPECT_GE(snr, 15.0) << c.rate;
+        EXPECT_LT(codedBytes, source.size()); // well under the 16-bit PCM
+    }
+    EXPECT_TRUE(temp.files().empty());
+}
+
+TEST_F(Library, LongSoundsComeInPiecesOfAtMostTheCapacity) {
+    // 3 s at 22050/s is 132300 bytes of PCM: five pieces of 32766 and the rest.
+    static int converts;
+    static int maxProduced;
+    converts = maxProduced = 0;
+    HMODULE m = LoadLibraryA("qa118dec");
+    ASSERT_NE(m, nullptr);
+    static VoiceCodec::BlockCall realConvert;
+    realConvert =
+        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2120)));
+    static VoiceCodec::DecoderCalls counting{
+        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2100))),
+        [](void* b) -> int16_t {
+            const int16_t r = realConvert(b);
+            ++converts;
+            maxProduced = std::max(maxProduced, blockInt32(static_cast<uint8_t*>(b), 42));
+            return r;
+        },
+        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2110)))};
+    VoiceCodec::setDecoderCallsForTesting(&counting);
+    const auto source = soundtest::speech(22050, 3.0);
+    const auto decoded = roundTrip(source, 22050, 0x8000004);
+    VoiceCodec::setDecoderCallsForTesting(nullptr);
+    FreeLibrary(m);
+    EXPECT_EQ(decoded.size(), source.size());
+    EXPECT_EQ(converts, 5);
+    EXPECT_EQ(maxProduced, 32766);
+}
+
+TEST_F(Library, DataThatIsNotVoiceCodedFailsToDecode) {
+    std::vector<int16_t> source = soundtest::speech(8000, 0.5);
+    WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+    VoiceCodec c;
+    c.setEncoderVariant(0x8000001);
+    std::vector<uint8_t> coded;
+    const auto bytes = soundtest::asBytes(source);
+    ASSERT_EQ(c.encode(f, bytes.data(), static_cast<int32_t>(bytes.size()), &coded), 0);
+    c.setDecoderVariant(0x8000001);
+    c.configure(1, 8000, 16);
+    std::vector<uint8_t> pcm;
+    for (size_t cut : {size_t{3}, size_t{27}, coded.size() / 2, coded.size() - 1}) {
+        EXPECT_EQ(c.decode(coded.data(), static_cast<int32_t>(cut), &pcm), 1) << cut;
+    }
+    std::vector<uint8_t> bad = coded;
+    bad[24] += 5; // the packet count no longer matches the length
+    EXPECT_EQ(c.decode(bad.data(), static_cast<int32_t>(bad.size()), &pcm), 1);
+    c.setDecoderVariant(0x1234); // a variant the library does not know
+    EXPECT_EQ(c.decode(coded.data(), static_cast<int32_t>(coded.size()), &pcm), 1);
+    EXPECT_TRUE(temp.files().empty());
+}
+
+TEST_F(Library, AStereoRequestGetsBothChannels) {
+    const auto source = soundtest::speech(11025, 0.5);
+    WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, 11025, 22050, 2, 16, 0};
+    VoiceCodec c;
+    std::vector<uint8_t> coded;
+    const auto bytes = soundtest::asBytes(source);
+    ASSERT_EQ(c.encode(f, bytes.data(), static_cast<int32_t>(bytes.size()), &coded), 0);
+    c.configure(2, 11025, 16);
+    std::vector<uint8_t> pcm;
+    ASSERT_EQ(c.decode(coded.data(), static_cast<int32_t>(coded.size()), &pcm), 0);
+    const auto s = soundtest::asSamples(pcm);
+    ASSERT_EQ(s.size(), source.size() * 2);
+    for (size_t i = 0; i < s.size(); i += 2)
+        ASSERT_EQ(s[i], s[i + 1]);
+}
+
+} // namespace
