@@ -37,8 +37,10 @@ void skvScore::renderFrame(ScoreStage& stage, int32_t quiet) {
     }
 
     const int32_t tempo = cur.tempoByte();
-    if (tempo >= 1 && tempo <= 60) stage.setTempo(tempo);
-    else if (tempo == 128 || tempo == 135 || tempo >= 192) stage.setWaitMode(tempo);
+    if (tempo >= 1 && tempo <= 60)
+        stage.setTempo(tempo);
+    else if (tempo == 128 || tempo == 135 || tempo >= 192)
+        stage.setWaitMode(tempo);
 
     renderSprites(stage);
     forceRedraw_ = 0;
@@ -63,6 +65,7 @@ void skvScore::renderSprites(ScoreStage& stage) {
     for (int32_t i = firstSpriteChannel(); i < FrameImage::kChannels; ++i) {
         const SpriteChannel& channel = cur[i];
         skvObject* member = nullptr;
+        stage.setDrawingChannel(i);
         if (!channel.isShape()) {
             member = findMemberWaiting(channel.castNumber());
             if (member && !member->hidden) {
@@ -70,7 +73,7 @@ void skvScore::renderSprites(ScoreStage& stage) {
             } else if (member) {
                 member->place(view, &channel);
             }
-        } else if (!isHub() && channel.shapeKind() != 0) {
+        } else if (!isHub() && channel.shapeKind() != 0 && cursor_->visibility[i]) {
             stage.drawShape(channel, channel.shapeKind());
         }
         if (!(channel == prev[i]) || forceRedraw_) {
@@ -78,9 +81,13 @@ void skvScore::renderSprites(ScoreStage& stage) {
             if (!prev[i].isShape()) {
                 if (skvObject* old = findMemberWaiting(prev[i].castNumber()))
                     old->place(view, &prev[i]);
+            } else if (prev[i].shapeKind() != 0) {
+                // A shape that moved or went leaves its old place to be copied too.
+                stage.placeShape(prev[i]);
             }
         }
     }
+    stage.setDrawingChannel(-1);
 }
 
 void skvScore::renderScorelets(ScoreStage& stage) {

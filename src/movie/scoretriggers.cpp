@@ -41,8 +41,7 @@ bool skvScore::isTriggerEnabled(int32_t t) const {
         }
     }
     NMTX_SCOPED(guard, &triggerLock_);
-    return std::find(enabledTriggers_.begin(), enabledTriggers_.end(), t) !=
-           enabledTriggers_.end();
+    return std::find(enabledTriggers_.begin(), enabledTriggers_.end(), t) != enabledTriggers_.end();
 }
 
 bool skvScore::isScoreletDone(int32_t t) const {
@@ -95,6 +94,8 @@ void skvScore::startTrigger(int32_t t) {
     s->computeMaxLayer();
     sortScorelets();
     s->armed = 1;
+    // No cursor while the click's animation plays.
+    SetCursor(nullptr);
 }
 
 void skvScore::updateScorelets() {
@@ -112,8 +113,10 @@ void skvScore::updateScorelets() {
             s->rewind();
             s->computeMaxLayer();
             s->attachStream(stream_);
-            if (s->mode == skvScorelet::kStartsItself) s->active = 1;
-            else s->stop();
+            if (s->mode == skvScorelet::kStartsItself)
+                s->active = 1;
+            else
+                s->stop();
             if (s->mode == skvScorelet::kOneShot) s->enablerTrigger = start;
             cutAny = true;
             // Its first frame is shown before it advances.
@@ -130,8 +133,10 @@ void skvScore::updateScorelets() {
             continue;
         }
         if (s->nextFrame() == 0) {
-            if (s->mode == skvScorelet::kMadeForClick || s->mode == skvScorelet::kOneShot)
+            if (s->mode == skvScorelet::kMadeForClick || s->mode == skvScorelet::kOneShot) {
                 runningTrigger_ = 0;
+                SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+            }
             if (s->mode != skvScorelet::kOneShot) s->stop();
             s->needsClear = 1;
         }
