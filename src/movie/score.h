@@ -282,11 +282,7 @@ private:
 };
 
 // The shifted form palette numbers are stored in: negative palettes move one towards zero.
-constexpr int32_t storedPaletteNumber(int32_t palette) {
-    return palette < 0 ? palette + 1 : palette;
-}
-constexpr int32_t paletteFromStored(int32_t stored) {
-    return stored > 0 ? stored : stored - 1;
-}
+constexpr int32_t storedPaletteNumber(int32_t palette) { return palette < 0 ? palette + 1 : palette; }
+constexpr int32_t paletteFromStored(int32_t stored) { return stored > 0 ? stored : stored - 1; }
 
 } // namespace skv
