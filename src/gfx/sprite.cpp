@@ -10,7 +10,7 @@ namespace skv {
 
 namespace {
 
-InkRoutine gInks[NSprite::kInkCount];
+std::atomic<InkRoutine> gInks[NSprite::kInkCount];
 
 // Sprite channel 1 of a hub score is its background picture, drawn opaque.
 constexpr int32_t kHubBackgroundChannel = 2;
@@ -22,7 +22,7 @@ bool showsHub(nAnimation& stage) {
 
 } // namespace
 
-InkRoutine* spriteInkTable() {
+std::atomic<InkRoutine>* spriteInkTable() {
     return gInks;
 }
 
@@ -50,7 +50,7 @@ NSprite::NSprite() {
 
 void NSprite::resetInks() {
     for (int32_t i = 0; i < kInkCount; ++i)
-        gInks[i] = inkRoutineFor(i);
+        gInks[i].store(inkRoutineFor(i), std::memory_order_relaxed);
     transparentIndex = defaultTransparentIndex();
 }
 
@@ -122,10 +122,11 @@ bool NSprite::matchStagePalette(nAnimation& stage) {
 
 void NSprite::drawWithInk(nAnimation& stage, int32_t inkNumber) {
     // The table has 32 entries: inks outside it draw nothing.
-    if (inkNumber < 0 || inkNumber >= kInkCount || !gInks[inkNumber]) return;
+    if (inkNumber < 0 || inkNumber >= kInkCount) return;
+    const InkRoutine routine = gInks[inkNumber].load(std::memory_order_relaxed);
     nDIB* picture = stage.getDisplayOSB()->getDIB();
-    if (!picture) return;
-    gInks[inkNumber](*picture, *this, left, top, width(), height(), 0, 0);
+    if (!routine || !picture) return;
+    routine(*picture, *this, left, top, width(), height(), 0, 0);
 }
 
 void NSprite::draw(skvView* view, const SpriteChannel* channel) {

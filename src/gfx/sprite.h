@@ -17,6 +17,7 @@
 // (4 among them) draws transparently. Reading a sprite rebuilds it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/guid.h"
@@ -28,8 +29,9 @@ namespace skv {
 
 class nAnimation;
 
-// The module-wide ink table: 32 entries, null where an ink draws nothing.
-InkRoutine* spriteInkTable();
+// The module-wide ink table: 32 entries, null where an ink draws nothing. Sprites read by the
+// stream thread rebuild it while the engine thread draws with it.
+std::atomic<InkRoutine>* spriteInkTable();
 
 class NSprite : public nDIB {
 public:

@@ -43,9 +43,9 @@ TEST(SpriteForms, ASpriteStoresItsPlaceAfterTheBitmapAndRebuildsTheInks) {
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(int32At(bytes, tail + 4 * i), expected[i]) << i;
 
-    InkRoutine* inks = spriteInkTable();
+    std::atomic<InkRoutine>* inks = spriteInkTable();
     for (int i = 0; i < NSprite::kInkCount; ++i)
-        inks[i] = nullptr;
+        inks[i].store(nullptr);
     NSprite back;
     EXPECT_TRUE(loadInto(back, bytes).empty());
     EXPECT_EQ(back.getLeft(), 3);
@@ -56,10 +56,10 @@ TEST(SpriteForms, ASpriteStoresItsPlaceAfterTheBitmapAndRebuildsTheInks) {
     EXPECT_EQ(back.getReserved1(), 2);
     EXPECT_EQ(back.trigger(), 9);
     EXPECT_EQ(rowsOf(back), (Rows{{0, 7}, {0, 0}}));
-    EXPECT_EQ(inks[0], &inkCopy);
-    EXPECT_EQ(inks[4], &inkTransparent);
-    EXPECT_EQ(inks[8], &inkMatte);
-    EXPECT_EQ(inks[31], &inkTransparent);
+    EXPECT_EQ(inks[0].load(), &inkCopy);
+    EXPECT_EQ(inks[4].load(), &inkTransparent);
+    EXPECT_EQ(inks[8].load(), &inkMatte);
+    EXPECT_EQ(inks[31].load(), &inkTransparent);
 
     // A channel's script number stands in for the trigger until popped.
     back.pushTrigger(12);
