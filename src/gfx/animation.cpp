@@ -135,8 +135,9 @@ void nAnimation::addDirtyRect(const RECT& rect) {
 }
 
 void nAnimation::addDirtyMember(skvObject* member) {
-    // Text and shape members have bounds of their own too; the bitmap is the one drawn here.
-    if (!member || !(member->classId == CLSID_NSprite)) return;
+    if (!member || !(member->classId == CLSID_NSprite || member->classId == CLSID_skvText ||
+                     member->classId == CLSID_skvShape))
+        return;
     if (auto* bitmap = dynamic_cast<nDIB*>(member)) {
         RECT r;
         bitmap->bounds(&r);

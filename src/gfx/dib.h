@@ -171,6 +171,11 @@ public:
 protected:
     void storeBody(uArchive& ar);
     void loadBody(uArchive& ar);
+    // Raw pixels on their way to or from the stream (8-bit stride, authored indices): a subclass
+    // that keeps them in another form there changes them here. The pixels in memory stay as
+    // they are.
+    virtual void toStoredPixels(std::vector<uint8_t>& pixels) const {}
+    virtual void fromStoredPixels(std::vector<uint8_t>& pixels) const {}
 
 private:
     void dropPixels();

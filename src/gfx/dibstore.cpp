@@ -114,6 +114,7 @@ void nDIB::storeBody(uArchive& ar) {
                 p = inverse[p];
         }
     }
+    toStoredPixels(pixels);
     ar.write(pixels.data(), static_cast<int32_t>(pixels.size()));
 }
 
@@ -155,6 +156,7 @@ void nDIB::loadBody(uArchive& ar) {
         }
         return;
     }
+    fromStoredPixels(data);
     replacePixels(std::move(data));
     if (const RGBQUAD* colours = builtInColours(paletteNumber))
         std::memcpy(info_->bmiColors, colours, sizeof info_->bmiColors);

@@ -19,6 +19,10 @@ public:
     // Draws the current frame on the compositor; a quiet render leaves sound and transition
     // alone.
     virtual void renderFrame(int32_t quiet) = 0;
+    // A hub score is on the stage: sprites draw as its transparent figures and shapes not at all.
+    virtual bool isHub() { return false; }
+    // The channel (0-49) of the frame image whose sprite draws now; -1 outside a render.
+    virtual int32_t drawingChannel() { return -1; }
 };
 
 } // namespace skv

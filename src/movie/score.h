@@ -35,12 +35,31 @@
 #include "movie/frameimage.h"
 #include "movie/scorecursor.h"
 #include "platform/windef.h"
+#include "platform/winuser.h"
 
 namespace skv {
 
 class ScoreStage;
 class StreamContext;
 class skvScorelet;
+
+// Where a score's mouse events go: the script runtime, through the player. Each event carries
+// the sprite script number, the cast member number and the frame script number (zeros for a
+// click that hit nothing).
+class ScoreEvents {
+public:
+    virtual ~ScoreEvents() = default;
+    virtual void mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript) = 0;
+    virtual void mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript) = 0;
+};
+
+// What a hit test found: the frame image (the score's or a scorelet's), the channel in it and the
+// channel's member (none for a shape sprite).
+struct ScoreHit {
+    FrameImage* image = nullptr;
+    int32_t channel = 0;
+    skvObject* member = nullptr;
+};
 
 class skvScore : public skvObject {
 public:
@@ -182,6 +201,31 @@ public:
     // click-made scorelets after the others at equal layers.
     void sortScorelets();
 
+    // The mouse on the stage (stage coordinates). Channels are tested from 49 down; in a hub
+    // score the playing mode-1 scorelets are tested, last in the list first, when the scan
+    // reaches channel 3.
+    bool hitTest(POINT point, ScoreHit* hit);
+    // A linear score sends mouseDown for what was hit; a hub score ignores it.
+    void mouseDown(int32_t x, int32_t y);
+    // A hit in a hub score starts the sprite's trigger (its channel's script number, else its
+    // member's); a hit in a linear score sends mouseUp; a miss sends mouseUp with zeros.
+    void mouseUp(int32_t x, int32_t y);
+    // Shows the cursor for what is under the mouse: in a hub score the click cursor over a
+    // sprite whose trigger is enabled, the wait cursor over one whose animation has not played
+    // yet, none at all while a trigger plays.
+    void mouseMove(int32_t x, int32_t y);
+    skvObject* memberAt(int32_t x, int32_t y);
+    // -1 when nothing is hit.
+    int32_t castNumberAt(int32_t x, int32_t y);
+    void setEvents(ScoreEvents* events) { events_ = events; }
+    // The cursor a linear score shows; the arrow until scripts set another.
+    HCURSOR cursorHandle();
+    void setCursorHandle(HCURSOR cursor) { cursorHandle_ = cursor; }
+    int32_t clickedSprite() const { return clickedSprite_; }
+    POINT mouseDownPosition() const { return mouseDownAt_; }
+    POINT mouseMovePosition() const { return mouseMoveAt_; }
+    void setMouseMovePosition(POINT p) { mouseMoveAt_ = p; }
+
     // Whether the score's stored form carries this one's body.
     virtual bool isStored() const { return true; }
 
@@ -204,6 +248,16 @@ protected:
 
 private:
     void renderSprites(ScoreStage& stage);
+    // The channel scan of hitTest over this score's own image.
+    bool hitChannels(POINT point, ScoreHit* hit);
+    // The trigger a click on a hit starts: the channel's script number, else the member's.
+    static int32_t triggerOf(const ScoreHit& hit);
+
+    ScoreEvents* events_ = nullptr;
+    HCURSOR cursorHandle_ = nullptr;
+    int32_t clickedSprite_ = 0;
+    POINT mouseDownAt_{0, 0};
+    POINT mouseMoveAt_{0, 0};
 
     mutable nmtx scoreletLock_;
     std::vector<skvScorelet*> scorelets_;

@@ -1,6 +1,7 @@
 #include "movie/scorecompositor.h"
 
 #include "gfx/animation.h"
+#include "gfx/shape.h"
 #include "movie/score.h"
 
 namespace skv {
@@ -39,6 +40,22 @@ void ScoreCompositor::setWaitMode(int32_t mode) {
 
 void ScoreCompositor::setTempo(int32_t fps) {
     if (stage_) stage_->setTempo(fps);
+}
+
+bool ScoreCompositor::isHub() {
+    return score_ && score_->isHub();
+}
+
+void ScoreCompositor::drawShape(const SpriteChannel& channel, int32_t kind) {
+    skvShape shape;
+    shape.kind = static_cast<int16_t>(kind);
+    shape.pattern = channel.castNumber() > 0 ? channel.castNumber() : 0;
+    shape.draw(view(), &channel);
+}
+
+void ScoreCompositor::placeShape(const SpriteChannel& channel) {
+    skvShape shape;
+    shape.place(view(), &channel);
 }
 
 } // namespace skv

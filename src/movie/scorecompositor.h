@@ -31,15 +31,21 @@ public:
     void paletteChanged() override;
     void setWaitMode(int32_t mode) override;
     void setTempo(int32_t fps) override;
-    // Shapes and transitions are drawn by their own parts of the stage, which this compositor
-    // does not have; their frames show without them.
-    void drawShape(const SpriteChannel& channel, int32_t kind) override {}
+    bool isHub() override;
+    int32_t drawingChannel() override { return drawingChannel_; }
+    void setDrawingChannel(int32_t channel) override { drawingChannel_ = channel; }
+    // A shape sprite is drawn by a shape made for it from the channel.
+    void drawShape(const SpriteChannel& channel, int32_t kind) override;
+    void placeShape(const SpriteChannel& channel) override;
+    // Transitions are run by their own part of the stage, which this compositor does not have;
+    // frames show without them.
     void runTransition(int32_t effect, int32_t chunkSize, int32_t durationMs,
                        int32_t parameter) override {}
 
 private:
     skvScore* score_;
     nAnimation* stage_;
+    int32_t drawingChannel_ = -1;
 };
 
 } // namespace skv

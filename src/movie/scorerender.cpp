@@ -63,6 +63,7 @@ void skvScore::renderSprites(ScoreStage& stage) {
     for (int32_t i = firstSpriteChannel(); i < FrameImage::kChannels; ++i) {
         const SpriteChannel& channel = cur[i];
         skvObject* member = nullptr;
+        stage.setDrawingChannel(i);
         if (!channel.isShape()) {
             member = findMemberWaiting(channel.castNumber());
             if (member && !member->hidden) {
@@ -70,7 +71,7 @@ void skvScore::renderSprites(ScoreStage& stage) {
             } else if (member) {
                 member->place(view, &channel);
             }
-        } else if (!isHub() && channel.shapeKind() != 0) {
+        } else if (!isHub() && channel.shapeKind() != 0 && cursor_->visibility[i]) {
             stage.drawShape(channel, channel.shapeKind());
         }
         if (!(channel == prev[i]) || forceRedraw_) {
@@ -78,9 +79,13 @@ void skvScore::renderSprites(ScoreStage& stage) {
             if (!prev[i].isShape()) {
                 if (skvObject* old = findMemberWaiting(prev[i].castNumber()))
                     old->place(view, &prev[i]);
+            } else if (prev[i].shapeKind() != 0) {
+                // A shape that moved or went leaves its old place to be copied too.
+                stage.placeShape(prev[i]);
             }
         }
     }
+    stage.setDrawingChannel(-1);
 }
 
 void skvScore::renderScorelets(ScoreStage& stage) {

@@ -26,6 +26,10 @@ public:
     virtual void setTempo(int32_t fps) = 0;
     // A shape sprite of a linear score.
     virtual void drawShape(const SpriteChannel& channel, int32_t kind) = 0;
+    // A shape sprite's old place, for the copy to the window.
+    virtual void placeShape(const SpriteChannel& channel) {}
+    // The channel (0-49) whose member draws next; -1 once the sprites are done.
+    virtual void setDrawingChannel(int32_t channel) {}
     // Runs a transition between the previous and the new picture.
     virtual void runTransition(int32_t effect, int32_t chunkSize, int32_t durationMs,
                                int32_t parameter) = 0;

@@ -95,6 +95,8 @@ void skvScore::startTrigger(int32_t t) {
     s->computeMaxLayer();
     sortScorelets();
     s->armed = 1;
+    // No cursor while the click's animation plays.
+    SetCursor(nullptr);
 }
 
 void skvScore::updateScorelets() {
@@ -130,8 +132,10 @@ void skvScore::updateScorelets() {
             continue;
         }
         if (s->nextFrame() == 0) {
-            if (s->mode == skvScorelet::kMadeForClick || s->mode == skvScorelet::kOneShot)
+            if (s->mode == skvScorelet::kMadeForClick || s->mode == skvScorelet::kOneShot) {
                 runningTrigger_ = 0;
+                SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+            }
             if (s->mode != skvScorelet::kOneShot) s->stop();
             s->needsClear = 1;
         }

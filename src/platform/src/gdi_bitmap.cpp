@@ -182,7 +182,7 @@ extern "C" {
 HGDIOBJ GetStockObject(int index) {
     if (index >= WHITE_BRUSH && index <= NULL_BRUSH) return stock().brushes[index];
     if (index == DEFAULT_PALETTE) return stock().defaultPalette;
-    return nullptr;
+    return stockPen(index);
 }
 
 DWORD GetSysColor(int index) {

@@ -20,6 +20,10 @@ public:
                                                      const std::vector<RGBQUAD>& colours);
     // The default bitmap of a memory DC: nothing can be drawn on it.
     static std::shared_ptr<BitmapObj> makeMonochrome();
+    // A device-dependent bitmap of 1 or 8 bits per pixel, rows top first and word-aligned,
+    // filled from `bits` (rows `widthBytes` apart; null: zeros).
+    static std::shared_ptr<BitmapObj> makeDeviceBitmap(int width, int height, int bitsPerPixel,
+                                                       const void* bits, int widthBytes);
 
     DWORD objectType() const override { return OBJ_BITMAP; }
     int describe(int size, void* buffer) const override;
@@ -62,13 +66,35 @@ private:
     std::vector<RGBQUAD> colours_;
 };
 
+// A pattern brush's picture: one byte per pixel, rows top first. Monochrome pixels are 0 or 1.
+struct BrushPattern {
+    int width = 0, height = 0;
+    bool monochrome = true;
+    std::vector<uint8_t> pixels;
+};
+
 class BrushObj : public GdiObject {
 public:
     BrushObj(UINT style, COLORREF colour) : GdiObject(Kind::Brush), style(style), colour(colour) {}
+    explicit BrushObj(std::shared_ptr<const BrushPattern> pattern)
+        : GdiObject(Kind::Brush), style(BS_PATTERN), colour(0), pattern(std::move(pattern)) {}
     DWORD objectType() const override { return OBJ_BRUSH; }
     int describe(int size, void* buffer) const override;
 
     const UINT style;
+    const COLORREF colour;
+    const std::shared_ptr<const BrushPattern> pattern; // BS_PATTERN only
+};
+
+class PenObj : public GdiObject {
+public:
+    PenObj(UINT style, int width, COLORREF colour)
+        : GdiObject(Kind::Pen), style(style), width(width), colour(colour) {}
+    DWORD objectType() const override { return OBJ_PEN; }
+    int describe(int size, void* buffer) const override;
+
+    const UINT style;
+    const int width;
     const COLORREF colour;
 };
 
@@ -103,6 +129,8 @@ namespace skv::platform::gdi {
 // The stock objects a new DC starts with.
 HPALETTE defaultPalette();
 HBRUSH defaultBrush();
-HBITMAP defaultBitmap(); // the 1 x 1 monochrome bitmap
+HBITMAP defaultBitmap();     // the 1 x 1 monochrome bitmap
+HPEN defaultPen();           // BLACK_PEN
+HGDIOBJ stockPen(int index); // WHITE_PEN, BLACK_PEN, NULL_PEN; null otherwise
 
 } // namespace skv::platform::gdi

@@ -26,6 +26,8 @@ DcObject::DcObject(Surface surface, HWND window)
     swapSelection(palette, lookupGdiObjectAs<PaletteObj>(paletteHandle, Kind::Palette));
     brushHandle = defaultBrush();
     swapSelection(brush, lookupGdiObjectAs<BrushObj>(brushHandle, Kind::Brush));
+    penHandle = defaultPen();
+    swapSelection(pen, lookupGdiObjectAs<PenObj>(penHandle, Kind::Pen));
     if (surface == Surface::Memory) {
         bitmapHandle = defaultBitmap();
         swapSelection(bitmap, lookupGdiObjectAs<BitmapObj>(bitmapHandle, Kind::Bitmap));
@@ -40,6 +42,7 @@ DcObject::~DcObject() {
     }
     if (palette) palette->selections--;
     if (brush) brush->selections--;
+    if (pen) pen->selections--;
 }
 
 std::shared_ptr<DcObject> lookupDC(HDC dc) {
@@ -134,6 +137,12 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
         d->brushHandle = static_cast<HBRUSH>(object);
         return previous;
     }
+    case GdiObject::Kind::Pen: {
+        HGDIOBJ previous = d->penHandle;
+        swapSelection(d->pen, std::static_pointer_cast<PenObj>(o));
+        d->penHandle = static_cast<HPEN>(object);
+        return previous;
+    }
     case GdiObject::Kind::Region: {
         Region r = std::static_pointer_cast<RegionObj>(o)->get();
         int complexity = r.complexity();
@@ -155,6 +164,8 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
         return d->bitmapHandle;
     case OBJ_BRUSH:
         return d->brushHandle;
+    case OBJ_PEN:
+        return d->penHandle;
     case OBJ_PAL:
         return d->paletteHandle;
     default:

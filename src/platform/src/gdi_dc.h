@@ -34,6 +34,12 @@ public:
     bool forceBackground = false;
     HBRUSH brushHandle = nullptr;
     std::shared_ptr<BrushObj> brush;
+    HPEN penHandle = nullptr;
+    std::shared_ptr<PenObj> pen;
+    int bkMode = OPAQUE;
+    COLORREF bkColour = RGB(255, 255, 255);
+    COLORREF textColour = RGB(0, 0, 0);
+    POINT position{0, 0};            // MoveToEx and LineTo
     std::optional<Region> clip;      // SelectClipRgn, in DC coordinates
     std::optional<Region> paintClip; // BeginPaint's update region
     int stretchMode = BLACKONWHITE;

@@ -14,7 +14,7 @@ namespace skv::platform::gdi {
 
 class GdiObject {
 public:
-    enum class Kind { Palette, DC, Bitmap, Brush, Region };
+    enum class Kind { Palette, DC, Bitmap, Brush, Region, Pen };
 
     explicit GdiObject(Kind kind) : kind_(kind) {}
     virtual ~GdiObject() = default;

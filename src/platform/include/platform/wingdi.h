@@ -147,8 +147,8 @@ SKV_PLATFORM_API int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
 #define DEFAULT_PALETTE 15
 // Stock objects live as long as the process; DEFAULT_PALETTE holds the 20 static colours.
 SKV_PLATFORM_API HGDIOBJ GetStockObject(int index);
-// Selects a bitmap (memory DCs only; a bitmap is in one DC at a time), a brush or a region (a
-// copy becomes the clip region; the result is then the region's complexity). Returns the object
+// Selects a bitmap (memory DCs only; a bitmap is in one DC at a time), a pen, a brush or a region
+// (a copy becomes the clip region; the result is then the region's complexity). Returns the object
 // replaced, null on failure.
 SKV_PLATFORM_API HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 SKV_PLATFORM_API HGDIOBJ GetCurrentObject(HDC dc, UINT type);
@@ -196,6 +196,41 @@ typedef struct tagLOGBRUSH {
 } LOGBRUSH;
 
 SKV_PLATFORM_API HBRUSH CreateSolidBrush(COLORREF colour);
+
+#define BS_PATTERN 3
+// A brush that tiles the bitmap over the DC from its origin: pixel (x, y) takes the bitmap's
+// pixel (x mod width, y mod height), rows counted from the top. The bitmap's pixels are copied,
+// so it may be deleted afterwards. A monochrome bitmap's 0 bits paint in the DC's text colour and
+// its 1 bits in the background colour, as they are when the brush is used; an 8-bit bitmap's
+// pixels are colour indices, written as they are into an 8-bit bitmap and taken as indices into
+// the DC's palette elsewhere.
+SKV_PLATFORM_API HBRUSH CreatePatternBrush(HBITMAP bitmap);
+
+// ---- device-dependent bitmaps -----------------------------------------------------------------
+// A bitmap of 1 or 8 bits per pixel and one plane, rows top first, bmWidthBytes apart (even; 0
+// means the rows lie packed to 16 bits); bmBits may be null (zero pixels). It serves as a
+// pattern and can be selected into a memory DC, where nothing is drawn on it.
+SKV_PLATFORM_API HBITMAP CreateBitmapIndirect(const BITMAP* bitmap);
+SKV_PLATFORM_API HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel,
+                                      const void* bits);
+
+// ---- pens -------------------------------------------------------------------------------------
+#define PS_SOLID 0
+#define PS_NULL 5
+#define PS_INSIDEFRAME 6
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+
+typedef struct tagLOGPEN {
+    UINT lopnStyle;
+    POINT lopnWidth; // x is the width
+    COLORREF lopnColor;
+} LOGPEN;
+
+// A solid pen (PS_SOLID and PS_INSIDEFRAME draw alike here) or the null pen; a width below 1 is
+// 1. Other styles fail.
+SKV_PLATFORM_API HPEN CreatePen(int style, int width, COLORREF colour);
 
 // ---- regions --------------------------------------------------------------------------------
 #define ERROR 0
@@ -260,6 +295,36 @@ SKV_PLATFORM_API int SetStretchBltMode(HDC dc, int mode);
 SKV_PLATFORM_API int GetStretchBltMode(HDC dc);
 // Drawing is done when the call returns; nothing is batched.
 SKV_PLATFORM_API BOOL GdiFlush(void);
+
+// ---- lines and filled shapes ------------------------------------------------------------------
+// Which pixels a figure covers. A shape given (left, top, right, bottom) covers the pixels of
+// [left, right) x [top, bottom) (the corners are put in order first); with the null pen the right
+// column and the bottom row are left out as well. The pen's width w lies inside that area: the
+// outline is every covered pixel that the figure shrunk by w on every side does not cover, and
+// the brush fills the shrunk figure. A pixel belongs to an ellipse when its centre lies inside
+// or on it; a round rectangle is a rectangle whose corners are the quarters of an ellipse of the
+// given width and height (at most the rectangle's), shrinking by w like the rest.
+//
+// A line runs from the current position to the end point, which it leaves out, through the
+// pixels a Bresenham walk visits; a pen of width w paints the w x w square that has each pixel
+// as its top-left corner, so a line drawn to (right - w, bottom - w) stays inside the area.
+#define TRANSPARENT 1
+#define OPAQUE 2
+
+SKV_PLATFORM_API BOOL MoveToEx(HDC dc, int x, int y, LPPOINT previous);
+SKV_PLATFORM_API BOOL LineTo(HDC dc, int x, int y);
+SKV_PLATFORM_API BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+SKV_PLATFORM_API BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width,
+                                int height);
+SKV_PLATFORM_API BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
+// A new DC starts with BLACK_PEN, WHITE_BRUSH, OPAQUE, a white background and black text.
+// The background mode is kept for callers; solid pens and pattern brushes ignore it.
+SKV_PLATFORM_API int SetBkMode(HDC dc, int mode);
+SKV_PLATFORM_API int GetBkMode(HDC dc);
+SKV_PLATFORM_API COLORREF SetBkColor(HDC dc, COLORREF colour);
+SKV_PLATFORM_API COLORREF GetBkColor(HDC dc);
+SKV_PLATFORM_API COLORREF SetTextColor(HDC dc, COLORREF colour);
+SKV_PLATFORM_API COLORREF GetTextColor(HDC dc);
 
 // ---- palettes in DCs ------------------------------------------------------------------------
 // On a palette display a palette realized in a window DC that is not forced to the background
