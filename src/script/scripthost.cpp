@@ -1,13 +1,25 @@
 #include "script/scripthost.h"
 
+#include <cstring>
+
 #include "platform/win32.h"
 #include "script/scriptengine.h"
 #include "script/scripterror.h"
 
 namespace skv {
 
-ScriptValue ScriptHost::callBuiltin(ScriptEngine&, const char*, const ScriptValue*, int32_t) {
-    // No table here: every name is unknown. The player's host sounds the beep before raising.
+ScriptValue ScriptHost::callBuiltin(ScriptEngine&, const char* name, const ScriptValue*,
+                                    int32_t argc) {
+    // The two that steer event dispatch belong to every host; other names are unknown here. The
+    // player's host sounds the beep before raising.
+    if (argc == 0 && std::strcmp(name, "pass") == 0) {
+        passFlag = 1;
+        return ScriptValue::voidValue();
+    }
+    if (argc == 0 && std::strcmp(name, "dontPassEvent") == 0) {
+        passFlag = 0;
+        return ScriptValue::voidValue();
+    }
     throw ScriptError{kScriptNoBuiltin};
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "script/scriptvalue.h"
 
@@ -57,6 +58,16 @@ public:
 
     skvPlayer* player = nullptr;
     int32_t pauseFlag = 0;
+
+    // Event dispatch state. "pass" sets passFlag and "dontPassEvent" clears it. The three handler
+    // names (at most 63 characters each, as scripts set them) name movie handlers run before every
+    // press, release and timeout; empty runs none.
+    int32_t passFlag = 0;
+    std::string mouseDownHndl;
+    std::string mouseUpHndl;
+    std::string timeOutHandler;
+    // A release that hit no sprite beeps.
+    int32_t beepOnClick = 0;
 };
 
 } // namespace skv
