@@ -69,7 +69,8 @@ public:
 
     // --- playback -----------------------------------------------------------------------------
     void start(bool wait);
-    void stop();
+    // Stops playback (the view's thread goes on; shutdown ends it).
+    void stop() override;
     void pause();
     void resume();
     void stopAtEnd();

@@ -28,6 +28,10 @@ std::string jsonString(const std::string& text) {
 
 EventLog::EventLog() : startMs_(platform::clockNowMs()) {}
 
+void EventLog::restartClock() {
+    startMs_.store(platform::clockNowMs());
+}
+
 EventLog::~EventLog() {
     if (file_) std::fclose(file_);
 }
@@ -40,7 +44,7 @@ bool EventLog::openFile(const std::string& path) {
 }
 
 void EventLog::add(const std::string& body) {
-    const uint64_t t = platform::clockNowMs() - startMs_;
+    const uint64_t t = platform::clockNowMs() - startMs_.load();
     std::string line = "{\"t\":" + std::to_string(t) + "," + body + "}";
     std::lock_guard<std::mutex> g(mutex_);
     if (file_) {

@@ -15,6 +15,7 @@
 // Lines are kept in memory and, when a file is given, written to it as they come.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -34,6 +35,8 @@ public:
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
 
+    // Times count from now on.
+    void restartClock();
     // Writes every line to the file too. False when it cannot be opened.
     bool openFile(const std::string& path);
 
@@ -57,7 +60,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
     std::FILE* file_ = nullptr;
-    uint64_t startMs_;
+    std::atomic<uint64_t> startMs_;
     std::function<void(int32_t, int32_t)> statusHook_;
 };
 

@@ -73,6 +73,7 @@ HeadlessResult HeadlessRun::run() {
     const bool wasVirtual = platform::isVirtualClock();
     if (options_.virtualClock && !wasVirtual) platform::setVirtualClock(true, 1000000);
     platform::selectDisplay(platform::DisplayBackend::Headless);
+    log_.restartClock();
     if (!registerPageClass()) {
         result.error = "cannot register the page window class";
         return result;
@@ -128,7 +129,10 @@ HeadlessResult HeadlessRun::run() {
         } else {
             // Keys go to the stage, as they do once a person has clicked the plug-in.
             SetFocus(engine->window());
-            if (!options_.input.empty()) platform::runInputScript(options_.input);
+            if (!options_.input.empty()) {
+                log_.note("input");
+                platform::runInputScript(options_.input);
+            }
             result.playResult = player->play();
             log_.played(result.playResult);
             if (options_.afterPlay) options_.afterPlay(*player);

@@ -76,10 +76,12 @@ TEST(Playback, ControllerStatesAndStatusCodesReachTheHost) {
     MovieSpec m = linearMovie(2);
     HeadlessRun run(optionsFor(m));
     ASSERT_TRUE(run.run().completed);
-    // open -> 1; first frame shown -> 3; play -> 2; the end -> 3; destruction -> 3, 0.
+    // open -> 1; first frame shown -> 3; play -> 2; the end -> 3; close stops (3); destruction
+    // -> 3, 0.
     EXPECT_EQ(only(words(run.log().lines()), {"state", "status 5005", "status 5007", "play"}),
               (std::vector<std::string>{"state 1", "state 3", "status 5005", "state 2", "play 0",
-                                        "state 3", "status 5007", "state 3", "state 0"}));
+                                        "state 3", "status 5007", "state 3", "state 3",
+                                        "state 0"}));
 }
 
 // The virtual time between successive frames past the first advance.
@@ -164,7 +166,7 @@ TEST(Playback, GoFromAFrameScriptMovesTheScore) {
 // A three-frame movie whose second frame has a waiting tempo byte; the input comes at `input`.
 struct WaitRun {
     std::vector<std::string> lines;
-    uint64_t second = 0, third = 0; // when frames 2 and 3 were shown, after play
+    uint64_t second = 0, third = 0; // when frames 2 and 3 were shown
 };
 
 WaitRun runWait(uint8_t tempoByte, const std::string& script) {
@@ -181,16 +183,17 @@ WaitRun runWait(uint8_t tempoByte, const std::string& script) {
     EXPECT_TRUE(r.completed);
     WaitRun w;
     w.lines = run.log().lines();
-    const uint64_t play = timesOf(w.lines, "play").at(0);
+    // Times from the start of the input script.
+    const uint64_t input = timesOf(w.lines, "note").at(0);
     std::vector<uint64_t> t = timesOf(w.lines, "frame");
-    EXPECT_EQ(t.size(), 5u);
-    if (t.size() >= 5) w.second = t[3] - play, w.third = t[4] - play;
+    EXPECT_EQ(t.size(), 4u) << ::testing::PrintToString(w.lines);
+    if (t.size() >= 4) w.second = t[2] - input, w.third = t[3] - input;
     return w;
 }
 
 TEST(Playback, WaitForAClickIsReleasedByAClickOrAKey) {
     WaitRun click = runWait(128, "1000 click 60 40\n");
-    EXPECT_EQ(click.second, 0u);
+    EXPECT_LT(click.second, 10u);
     EXPECT_EQ(click.third, 1000u);
     WaitRun key = runWait(128, "1500 key space\n");
     EXPECT_EQ(key.third, 1500u);
@@ -242,7 +245,7 @@ TEST(Playback, CtrlRightClickEndsPlaybackAsTheEndOfTheMovieDoes) {
     HeadlessResult r = run.run();
     ASSERT_TRUE(r.completed);
     const auto lines = run.log().lines();
-    const uint64_t play = timesOf(lines, "play").at(0);
+    const uint64_t play = timesOf(lines, "note").at(0);
     const std::vector<std::string> ws = words(lines);
     EXPECT_EQ(only(ws, {"stopMovie"}).size(), 0u) << "ended by the user, not by the score";
     const auto frames = only(ws, {"frame "});
@@ -251,8 +254,9 @@ TEST(Playback, CtrlRightClickEndsPlaybackAsTheEndOfTheMovieDoes) {
     for (const std::string& l : lines)
         if (l.find("\"status\":5007") != std::string::npos) ends.push_back(std::stoull(l.substr(5)));
     ASSERT_EQ(ends.size(), 1u);
+    // The click is handled between frames: within one frame interval.
     EXPECT_GE(ends[0] - play, 1000u);
-    EXPECT_LT(ends[0] - play, 1010u);
+    EXPECT_LT(ends[0] - play, 1000u + 139u);
 }
 
 TEST(Playback, PlayWhileBufferingIsRefusedAndChangesNothing) {
@@ -275,8 +279,8 @@ TEST(Playback, PlayWhileBufferingIsRefusedAndChangesNothing) {
     HWND page = CreateWindowExA(0, "SkvPlayerTestPage", "page", WS_VISIBLE, 0, 0, 200, 200,
                                 nullptr, nullptr, nullptr, nullptr);
     {
+        EventLog log; // outlives the player, which reports its last states to it
         skvPlayer player(page, 200, 200);
-        EventLog log;
         player.setHostCallback(&log);
         {
             // The engine cannot act on the stream's statuses while this thread holds its lock,
