@@ -128,7 +128,9 @@ public:
     DWORD lastKeyTime() const { return lastKey_; }
     int32_t waitMode() { return compositor().waitMode(); }
     // Called on the engine thread after every frame that reached the window (view lock held).
-    void setFrameShownHook(std::function<void(int32_t frame)> hook) { frameShown_ = std::move(hook); }
+    void setFrameShownHook(std::function<void(int32_t frame)> hook) {
+        frameShown_ = std::move(hook);
+    }
 
     // --- the stage window's messages ------------------------------------------------------
     void onIdle() override; // the tick

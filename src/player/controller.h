@@ -20,8 +20,8 @@
 #include <memory>
 #include <string>
 
-#include "player/animationplayer.h"
 #include "platform/winuser.h"
+#include "player/animationplayer.h"
 
 namespace skv {
 

@@ -129,7 +129,8 @@ void skvAnimationPlayer::puppetTransition(int32_t effect, int32_t duration, int3
     FrameImage& image = *score_->currentImage();
     image.setTransitionEffect(static_cast<uint8_t>(effect));
     const uint16_t kept = image.transitionParams() & 0x8000;
-    image.setTransitionParams(static_cast<uint16_t>(kept | ((duration & 0x7F) << 8) | (chunk & 0xFF)));
+    image.setTransitionParams(
+        static_cast<uint16_t>(kept | ((duration & 0x7F) << 8) | (chunk & 0xFF)));
 }
 
 RECT skvAnimationPlayer::spriteRect(int32_t sprite) {
@@ -150,7 +151,7 @@ int32_t skvAnimationPlayer::spriteWithin(int32_t a, int32_t b) {
     const RECT ra = spriteRect(a), rb = spriteRect(b);
     if (IsRectEmpty(&ra) || IsRectEmpty(&rb)) return 0;
     return PtInRect(&rb, POINT{ra.left, ra.top}) && PtInRect(&rb, POINT{ra.right, ra.bottom}) ? 1
-                                                                                               : 0;
+                                                                                              : 0;
 }
 
 int32_t skvAnimationPlayer::spriteIntersects(int32_t a, int32_t b) {

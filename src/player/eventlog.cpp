@@ -8,11 +8,21 @@ std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -75,7 +85,8 @@ void EventLog::eventDelivered(const EventReport& r) {
     for (size_t i = 0; i < r.ran.size(); ++i) {
         const HandlerRun& h = r.ran[i];
         if (i) body += ",";
-        body += "{\"role\":" + jsonString(roleName(h.role)) + ",\"handler\":" + jsonString(h.handler) +
+        body += "{\"role\":" + jsonString(roleName(h.role)) +
+                ",\"handler\":" + jsonString(h.handler) +
                 ",\"script\":" + std::to_string(h.script) + "}";
     }
     body += "]";

@@ -5,8 +5,8 @@
 
 #include "core/status.h"
 #include "movie/score.h"
-#include "player/controller.h"
 #include "platform/clock.h"
+#include "player/controller.h"
 
 namespace skv {
 

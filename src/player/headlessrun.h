@@ -47,7 +47,7 @@ struct HeadlessOptions {
 };
 
 struct HeadlessResult {
-    bool opened = false;    // the stream delivered enough to show the first frame
+    bool opened = false; // the stream delivered enough to show the first frame
     int32_t playResult = -1;
     bool completed = false; // playback reached its end (5007)
     bool timedOut = false;  // the limit stopped it

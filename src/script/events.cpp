@@ -94,11 +94,16 @@ private:
 
 const char* roleName(HandlerRun::Role role) {
     switch (role) {
-    case HandlerRun::kPre: return "pre";
-    case HandlerRun::kSprite: return "sprite";
-    case HandlerRun::kCast: return "cast";
-    case HandlerRun::kFrame: return "frame";
-    case HandlerRun::kMovie: return "movie";
+    case HandlerRun::kPre:
+        return "pre";
+    case HandlerRun::kSprite:
+        return "sprite";
+    case HandlerRun::kCast:
+        return "cast";
+    case HandlerRun::kFrame:
+        return "frame";
+    case HandlerRun::kMovie:
+        return "movie";
     }
     return "";
 }

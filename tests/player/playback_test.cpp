@@ -57,16 +57,16 @@ TEST(Playback, FrameEventsRunInOrderAndTheLastFrameStays) {
     ASSERT_TRUE(r.opened) << r.error;
     EXPECT_EQ(r.playResult, 0);
     EXPECT_TRUE(r.completed);
-    EXPECT_EQ(only(words(run.log().lines()), kFrameEvents),
-              (std::vector<std::string>{
-                  // 5005: the first frame, drawn quietly, with the movie's start.
-                  "startMovie:movie:20", "frame 1", "enterFrame:movie:20",
-                  // play: the frame again, then the frames in turn.
-                  "frame 1", "exitFrame:movie:20", "frame 2", "enterFrame:movie:20",
-                  "exitFrame:movie:20", "frame 3", "enterFrame:movie:20",
-                  // The end: the last frame is entered once more, the movie stops.
-                  "exitFrame:movie:20", "enterFrame:movie:20", "stopMovie:movie:20",
-                  "status 5007"}));
+    EXPECT_EQ(
+        only(words(run.log().lines()), kFrameEvents),
+        (std::vector<std::string>{// 5005: the first frame, drawn quietly, with the movie's start.
+                                  "startMovie:movie:20", "frame 1", "enterFrame:movie:20",
+                                  // play: the frame again, then the frames in turn.
+                                  "frame 1", "exitFrame:movie:20", "frame 2", "enterFrame:movie:20",
+                                  "exitFrame:movie:20", "frame 3", "enterFrame:movie:20",
+                                  // The end: the last frame is entered once more, the movie stops.
+                                  "exitFrame:movie:20", "enterFrame:movie:20", "stopMovie:movie:20",
+                                  "status 5007"}));
     ASSERT_GT(last.width, 0);
     EXPECT_EQ(atEnd.pixels, last.pixels) << "the last frame stays on the stage";
     EXPECT_NE(second.pixels, last.pixels);
@@ -78,10 +78,10 @@ TEST(Playback, ControllerStatesAndStatusCodesReachTheHost) {
     ASSERT_TRUE(run.run().completed);
     // open -> 1; first frame shown -> 3; play -> 2; the end -> 3; close stops (3); destruction
     // -> 3, 0.
-    EXPECT_EQ(only(words(run.log().lines()), {"state", "status 5005", "status 5007", "play"}),
-              (std::vector<std::string>{"state 1", "state 3", "status 5005", "state 2", "play 0",
-                                        "state 3", "status 5007", "state 3", "state 3",
-                                        "state 0"}));
+    EXPECT_EQ(
+        only(words(run.log().lines()), {"state", "status 5005", "status 5007", "play"}),
+        (std::vector<std::string>{"state 1", "state 3", "status 5005", "state 2", "play 0",
+                                  "state 3", "status 5007", "state 3", "state 3", "state 0"}));
 }
 
 // The virtual time between successive frames past the first advance.
@@ -213,7 +213,8 @@ TEST(Playback, PassCarriesAClickThroughSpriteCastFrameAndMovieScripts) {
     m.names = kNames;
     // Sprite 1: member 40 at (0, 0) 16 x 16 with sprite script 3; frame script 5. The frame
     // holds for six seconds (tempo byte 250) so the click lands on it.
-    m.frames.frame(sprite(1, 40, 0, 0, 16, 16, 3) + std::vector<Record>{frameScript(5), tempo(250)});
+    m.frames.frame(sprite(1, 40, 0, 0, 16, 16, 3) +
+                   std::vector<Record>{frameScript(5), tempo(250)});
     m.frames.frame(std::vector<Record>{tempo(8)});
     m.blocks = {{40, 35}};
     m.scripts = {{10, handler(nUp, nPass) + handler(nDown), false, 3},
@@ -252,7 +253,8 @@ TEST(Playback, CtrlRightClickEndsPlaybackAsTheEndOfTheMovieDoes) {
     EXPECT_LT(frames.size(), 15u);
     std::vector<uint64_t> ends;
     for (const std::string& l : lines)
-        if (l.find("\"status\":5007") != std::string::npos) ends.push_back(std::stoull(l.substr(5)));
+        if (l.find("\"status\":5007") != std::string::npos)
+            ends.push_back(std::stoull(l.substr(5)));
     ASSERT_EQ(ends.size(), 1u);
     // The click is handled between frames: within one frame interval.
     EXPECT_GE(ends[0] - play, 1000u);
@@ -276,8 +278,8 @@ TEST(Playback, PlayWhileBufferingIsRefusedAndChangesNothing) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
     };
-    HWND page = CreateWindowExA(0, "SkvPlayerTestPage", "page", WS_VISIBLE, 0, 0, 200, 200,
-                                nullptr, nullptr, nullptr, nullptr);
+    HWND page = CreateWindowExA(0, "SkvPlayerTestPage", "page", WS_VISIBLE, 0, 0, 200, 200, nullptr,
+                                nullptr, nullptr, nullptr);
     {
         EventLog log; // outlives the player, which reports its last states to it
         skvPlayer player(page, 200, 200);

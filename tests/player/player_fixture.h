@@ -49,7 +49,8 @@ public:
         if (!picture) return;
         const RECT r = rectOf(*c);
         for (int y = std::max<int>(0, r.top); y < std::min<int>(picture->height(), r.bottom); ++y)
-            for (int x = std::max<int>(0, r.left); x < std::min<int>(picture->width(), r.right); ++x)
+            for (int x = std::max<int>(0, r.left); x < std::min<int>(picture->width(), r.right);
+                 ++x)
                 *picture->pixelAt(x, y) = static_cast<uint8_t>(colour);
         stage->addDirtyRect(r);
     }
@@ -114,7 +115,7 @@ struct MovieSpec {
     std::vector<std::string> names;
     std::vector<ScriptSpec> scripts;
     std::vector<std::pair<int32_t, int32_t>> blocks; // member number, colour index
-    std::vector<skvObject*> extra;                    // written after the members, not owned
+    std::vector<skvObject*> extra;                   // written after the members, not owned
 };
 
 inline std::vector<uint8_t> buildMovie(const MovieSpec& spec) {
@@ -135,8 +136,8 @@ inline std::vector<uint8_t> buildMovie(const MovieSpec& spec) {
     for (const ScriptSpec& s : spec.scripts) {
         std::vector<uint8_t> bytes;
         AsmError err;
-        EXPECT_TRUE(assembleScript(s.text, &bytes, &err)) << s.ref << ": " << err.line << ": "
-                                                          << err.message;
+        EXPECT_TRUE(assembleScript(s.text, &bytes, &err))
+            << s.ref << ": " << err.line << ": " << err.message;
         skvScript script;
         script.objectId = memberGuid(s.ref);
         script.block = std::make_unique<ScriptBlock>(bytes);
@@ -237,7 +238,8 @@ inline std::vector<std::string> only(const std::vector<std::string>& ws,
 }
 
 // The "t" of each line that starts with the word.
-inline std::vector<uint64_t> timesOf(const std::vector<std::string>& lines, const std::string& key) {
+inline std::vector<uint64_t> timesOf(const std::vector<std::string>& lines,
+                                     const std::string& key) {
     std::vector<uint64_t> out;
     for (const std::string& l : lines)
         if (l.find("\"" + key + "\":") != std::string::npos)

@@ -27,9 +27,9 @@ enum : int32_t {
     nExitFrame,
     nStopMovie,
 };
-const std::vector<std::string> kEventNames = {"mouseUp",   "mouseDown", "pass",     "dontPassEvent",
-                                              "enterFrame", "startMovie", "boom",    "preDown",
-                                              "timeout",   "exitFrame", "stopMovie"};
+const std::vector<std::string> kEventNames = {
+    "mouseUp", "mouseDown", "pass",    "dontPassEvent", "enterFrame", "startMovie",
+    "boom",    "preDown",   "timeout", "exitFrame",     "stopMovie"};
 
 struct Recorder : EventListener {
     void eventDelivered(const EventReport& r) override { reports.push_back(r); }
@@ -40,7 +40,8 @@ struct Recorder : EventListener {
 std::vector<std::string> ran(const EventReport& r) {
     std::vector<std::string> out;
     for (const HandlerRun& h : r.ran)
-        out.push_back(std::string(roleName(h.role)) + ":" + h.handler + ":" + std::to_string(h.script));
+        out.push_back(std::string(roleName(h.role)) + ":" + h.handler + ":" +
+                      std::to_string(h.script));
     return out;
 }
 
@@ -78,9 +79,9 @@ protected:
 };
 
 TEST_F(Events, AHandlerThatDoesNotPassEndsTheEvent) {
-    add(10, handler(nMouseUp, false), false, 3);  // sprite script 3
-    add(11, handler(nMouseUp, true), false, 4);   // cast member 4
-    add(12, handler(nMouseUp, true), false, 5);   // frame script 5
+    add(10, handler(nMouseUp, false), false, 3); // sprite script 3
+    add(11, handler(nMouseUp, true), false, 4);  // cast member 4
+    add(12, handler(nMouseUp, true), false, 5);  // frame script 5
     add(20, handler(nMouseUp, false), true);
     attach();
     EXPECT_TRUE(runtime.mouseUp(3, 4, 5));
@@ -139,9 +140,10 @@ TEST_F(Events, AnEventMissingFromTheNameTableNeverRuns) {
 }
 
 TEST_F(Events, APressHandlerThatDoesNotPassEatsThePressAndItsRelease) {
-    add(20, ".handler " + std::to_string(nPreDown) + "\nargListNoResult 0\ncallExternal " +
-                std::to_string(nDontPass) + "\nret\n" + handler(nMouseDown, false) +
-                handler(nMouseUp, false),
+    add(20,
+        ".handler " + std::to_string(nPreDown) + "\nargListNoResult 0\ncallExternal " +
+            std::to_string(nDontPass) + "\nret\n" + handler(nMouseDown, false) +
+            handler(nMouseUp, false),
         true);
     attach();
     runtime.engine->host().mouseDownHndl = "preDown";
@@ -162,8 +164,9 @@ TEST_F(Events, APressHandlerThatDoesNotPassEatsThePressAndItsRelease) {
 
 TEST_F(Events, AnErrorEndsOnlyItsOwnEvent) {
     // startMovie calls a built-in nobody has (8003); the sprite handler runs an invalid opcode.
-    add(20, ".handler " + std::to_string(nStartMovie) + "\nargListNoResult 0\ncallExternal " +
-                std::to_string(nBoom) + "\nret\n" + handler(nEnterFrame, false),
+    add(20,
+        ".handler " + std::to_string(nStartMovie) + "\nargListNoResult 0\ncallExternal " +
+            std::to_string(nBoom) + "\nret\n" + handler(nEnterFrame, false),
         true);
     add(10, ".handler " + std::to_string(nMouseUp) + "\n.byte 255\nret\n", false, 3);
     add(21, handler(nMouseUp, false), true);
