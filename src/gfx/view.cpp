@@ -13,7 +13,9 @@ skvView::~skvView() {
 }
 
 void skvView::shutdown() {
-    stop();
+    // The thread's own stop: a player behind the view gives its stop slot the meaning of
+    // stopping playback.
+    skvView::stop();
     HANDLE h = thread_.exchange(nullptr);
     if (!h) return;
     WaitForSingleObject(h, INFINITE);

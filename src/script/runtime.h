@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "core/object.h"
+#include "script/events.h"
 #include "script/scriptengine.h"
 
 namespace skv {
@@ -34,9 +35,28 @@ public:
     // Whether events reach the scripts at all.
     bool delivers() const { return enabled != 0 && noScripts == 0; }
 
+    // The eight events (events.cpp). Each does nothing while the runtime does not deliver. The
+    // objects are script list keys; a number <= 0 is none. The mouse events report whether the
+    // scripts were offered the event.
+    void startMovie();
+    void stopMovie();
+    void enterFrame(int32_t frameScript);
+    void exitFrame(int32_t frameScript);
+    void idle(int32_t frameScript);
+    void timeout(int32_t frameScript);
+    bool mouseDown(int32_t spriteScript, int32_t castMember, int32_t frameScript);
+    bool mouseUp(int32_t spriteScript, int32_t castMember, int32_t frameScript);
+
+    void setEventListener(EventListener* listener) { listener_ = listener; }
+
     int32_t enabled = 1;
     int32_t noScripts = 0;
+    // A press the press handler consumed: its release is ignored too.
+    int32_t mouseDownEaten = 0;
     std::unique_ptr<ScriptEngine> engine;
+
+private:
+    EventListener* listener_ = nullptr;
 };
 
 } // namespace skv

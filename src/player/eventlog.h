@@ -1,0 +1,70 @@
+// EventLog: what a run of the player did, as JSON lines. Each line is one object with the time
+// "t" in milliseconds since the log began (on the platform clock) and one of:
+//
+// | key      | value                          | other keys                                      |
+// |----------|--------------------------------|-------------------------------------------------|
+// | "status" | a status code (signed int32)   | "data" when not 0                               |
+// | "state"  | the controller state 0-3       |                                                 |
+// | "event"  | the event name                 | "ran": [{"role", "handler", "script"}, ...];    |
+// |          |                                | "frameScript", "sprite", "cast" when offered;   |
+// |          |                                | "dispatched": false, "failed": true when so     |
+// | "frame"  | the score frame shown          | "counter": the engine's frame counter           |
+// | "play"   | what play returned             |                                                 |
+// | "note"   | a text from the run path       |                                                 |
+//
+// Lines are kept in memory and, when a file is given, written to it as they come.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "player/playercallback.h"
+#include "script/events.h"
+
+namespace skv {
+
+class EventLog : public PlayerCallback, public EventListener {
+public:
+    EventLog();
+    ~EventLog() override;
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+
+    // Times count from now on.
+    void restartClock();
+    // Writes every line to the file too. False when it cannot be opened.
+    bool openFile(const std::string& path);
+
+    void onStatus(int32_t code, int32_t data) override;
+    void onState(int32_t state) override;
+    void eventDelivered(const EventReport& report) override;
+    void frameShown(int32_t frame, int32_t counter);
+    void played(int32_t result);
+    void note(const std::string& text);
+
+    // Called after every status line is written (on the thread that reported it).
+    void setStatusHook(std::function<void(int32_t code, int32_t data)> hook) {
+        statusHook_ = std::move(hook);
+    }
+
+    std::vector<std::string> lines() const;
+
+private:
+    void add(const std::string& body);
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::FILE* file_ = nullptr;
+    std::atomic<uint64_t> startMs_;
+    std::function<void(int32_t, int32_t)> statusHook_;
+};
+
+// A JSON string literal for the text.
+std::string jsonString(const std::string& text);
+
+} // namespace skv
