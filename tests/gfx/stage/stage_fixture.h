@@ -119,16 +119,14 @@ public:
         CloseHandle(job.done);
     }
     // Waits until the stage window has handled everything queued for it, input and paint
-    // included. A posted job runs before queued input is taken, so each round also asks the view
-    // thread whether input is still waiting.
+    // included. Queued input and paint come after posted messages, so a barrier posted over and
+    // over could starve them; instead one job on the view thread handles what is waiting there.
     void settle() {
-        for (int i = 0; i < 100; ++i) {
-            bool inputWaiting = false;
-            runOnView([&] { inputWaiting = HIWORD(GetQueueStatus(QS_INPUT | QS_SENDMESSAGE)) != 0; });
-            RECT r;
-            if (!inputWaiting && !GetUpdateRect(window(), &r, FALSE)) break;
-        }
-        runOnView([] {}); // a paint that began before the last look has ended by now
+        runOnView([this] {
+            MSG msg;
+            for (int i = 0; i < 10000 && PeekMessageA(&msg, window(), 0, 0, PM_REMOVE); ++i)
+                DispatchMessageA(&msg);
+        });
     }
     std::vector<std::string> events() {
         NMTX_SCOPED(g, viewMutex());
