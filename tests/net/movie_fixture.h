@@ -2,6 +2,8 @@
 // under a name unique to the test (tests run in parallel and share the cache directory).
 #pragma once
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -85,14 +87,14 @@ inline std::vector<uint8_t> readBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
-// A name unique to the running test, usable as a file name (ctest runs each test in a process of
-// its own, so one test never runs twice at once).
+// A name unique to the running test in this process, usable as a file name.
 inline std::string uniqueName(const char* suffix) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string n = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : n)
         if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-    return n + suffix;
+    // The process id keeps two runs of the same test binary apart.
+    return n + "_" + std::to_string(static_cast<long>(getpid())) + suffix;
 }
 
 } // namespace skv::test
