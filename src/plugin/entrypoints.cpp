@@ -20,8 +20,6 @@ namespace skv::plugin {
 
 namespace {
 
-std::atomic<PluginObserver*> g_observer{nullptr};
-
 // The serializable classes are known from the moment the module is loaded.
 const bool g_classesRegistered = [] {
     registerCoreClasses();
@@ -98,10 +96,6 @@ void urlNotify(NPP instance, const char* url, NPReason reason, void* notifyData)
 
 } // namespace
 
-PluginObserver* observer() {
-    return g_observer.load();
-}
-
 } // namespace skv::plugin
 
 using namespace skv::plugin;
@@ -144,5 +138,5 @@ NP_EXPORT(const char*) NP_GetMIMEDescription(void) {
 }
 
 NP_EXPORT(void) skvSetPluginObserver(PluginObserver* o) {
-    g_observer.store(o);
+    setObserver(o);
 }

@@ -23,6 +23,7 @@ public:
 };
 
 PluginObserver* observer();
+void setObserver(PluginObserver* o);
 
 } // namespace skv::plugin
 

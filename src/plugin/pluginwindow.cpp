@@ -1,5 +1,6 @@
 #include "plugin/pluginwindow.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -178,11 +179,7 @@ void CPluginWindow::showProgress() {
     if (!player_) return;
     MovieStreamStats stats;
     if (player_->streamStatistics(&stats) != 0) return;
-    const int64_t consumed = stats.bytesConsumed, target = stats.bufferTarget;
-    if (target > 0 && consumed >= 0) {
-        const int32_t p = static_cast<int32_t>(std::min<int64_t>(consumed * 100 / target, 100));
-        if (p > maxPercent_) maxPercent_ = p;
-    }
+    maxPercent_ = nextProgressPercent(maxPercent_, stats.bytesConsumed, stats.bufferTarget);
     if (maxPercent_ > 0) {
         char text[64];
         std::snprintf(text, sizeof text, kProgressFormat, maxPercent_);
@@ -266,6 +263,12 @@ bool CPluginWindow::parameter(const char* name, std::string* value) const {
 const StreamRecord* CPluginWindow::record(int32_t index) const {
     if (index < 0 || index >= streamCount_.load()) return nullptr;
     return streams_[index].get();
+}
+
+int32_t nextProgressPercent(int32_t shown, int64_t consumed, int64_t target) {
+    if (target <= 0 || consumed < 0) return shown;
+    const int32_t p = static_cast<int32_t>(std::min<int64_t>(consumed * 100 / target, 100));
+    return std::max(shown, p);
 }
 
 bool isMovieMimeType(const char* type) {

@@ -139,6 +139,9 @@ private:
 };
 
 bool isMovieMimeType(const char* type);
+// The buffering percentage to show after `shown`: consumed x 100 / target, at most 100, never
+// below what was shown before; `shown` when the target is not known yet.
+int32_t nextProgressPercent(int32_t shown, int64_t consumed, int64_t target);
 
 // The instance the browser's handle names, when it is the current one; null otherwise.
 CPluginWindow* currentWindow(NPP instance);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "plugin/embedsource.h"
+#include "plugin/pluginwindow.h"
 
 using skv::plugin::addressFromEmbedSource;
 using skv::plugin::readEmbedSourceFile;
@@ -38,4 +39,15 @@ TEST(EmbedSource, FileThatCannotBeReadGivesNoAddress) {
     EXPECT_EQ(readEmbedSourceFile((dir / "absent.skm").string().c_str()), "");
     EXPECT_EQ(readEmbedSourceFile(""), "");
     std::filesystem::remove_all(dir);
+}
+
+TEST(BufferingProgress, NeverGoesBackAndNeverPasses100) {
+    using skv::plugin::nextProgressPercent;
+    EXPECT_EQ(nextProgressPercent(0, 500, 0), 0);       // target not known yet
+    EXPECT_EQ(nextProgressPercent(0, 500, 2000), 25);
+    EXPECT_EQ(nextProgressPercent(25, 100, 2000), 25);  // a smaller sample shows no step back
+    EXPECT_EQ(nextProgressPercent(25, 9000, 2000), 100);
+    // A byte count near the 32-bit limit does not overflow the product.
+    EXPECT_EQ(nextProgressPercent(0, 0x7FFFFFFF, 0x7FFFFFFF), 100);
+    EXPECT_EQ(nextProgressPercent(40, 1, 0x70000000), 40);
 }

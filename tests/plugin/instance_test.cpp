@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         skv::platform::selectDisplay(skv::platform::DisplayBackend::Headless);
         ASSERT_NE(pluginModule(), nullptr) << PLUGIN_MODULE;
-        setObserver(&observer);
+        installObserver(&observer);
         getEntryPoints = pluginExport<NP_GetEntryPointsFunc>("NP_GetEntryPoints");
         initialize = pluginExport<NP_InitializeFunc>("NP_Initialize");
         shutdown = pluginExport<NP_ShutdownFunc>("NP_Shutdown");
@@ -40,7 +40,7 @@ protected:
     }
     void TearDown() override {
         DestroyWindow(window);
-        setObserver(nullptr);
+        installObserver(nullptr);
         g_status.clear();
     }
     void start(uint16_t version = 9) {

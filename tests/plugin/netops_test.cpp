@@ -22,11 +22,11 @@ protected:
         std::ofstream(dir / "movie.skm", std::ios::binary) << "file:" DEMO_MOVIE "\r\n";
         std::ofstream(dir / "one.txt", std::ios::binary) << "first text";
         std::ofstream(dir / "two.txt", std::ios::binary) << "second text";
-        setObserver(&observer);
+        installObserver(&observer);
     }
     void TearDown() override {
         browser.reset();
-        setObserver(nullptr);
+        installObserver(nullptr);
         skv::platform::setVirtualClock(false);
         fs::remove_all(dir);
     }

@@ -46,7 +46,7 @@ F pluginExport(const char* name) {
     return reinterpret_cast<F>(GetProcAddress(pluginModule(), name));
 }
 
-inline void setObserver(skv::plugin::PluginObserver* o) {
+inline void installObserver(skv::plugin::PluginObserver* o) {
     auto set = pluginExport<SkvSetPluginObserverFunc>("skvSetPluginObserver");
     ASSERT_NE(set, nullptr);
     set(o);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -174,7 +175,15 @@ SessionResult runSession(const SessionOptions& options) {
             return result;
         }
     }
-    if (!options.framesDir.empty()) mkdir(options.framesDir.c_str(), 0755);
+    if (!options.framesDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.framesDir, ec);
+        if (ec) {
+            result.error = "cannot make the frames folder " + options.framesDir;
+            result.exitCode = 2;
+            return result;
+        }
+    }
 
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     RunObserver observer(log, options, done);
