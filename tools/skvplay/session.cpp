@@ -245,12 +245,18 @@ SessionResult runSession(const SessionOptions& options) {
                     log.entry("messageBox", boxes[boxesLogged].caption + ": " +
                                                 boxes[boxesLogged].text);
                 if (headless && !boxes.empty()) break; // answered; the movie will not play
-                if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0) break;
+                // A window keeps showing the last frame until it is closed; headless ends.
+                if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0 &&
+                    (headless || !observer.completed()))
+                    break;
                 if (!IsWindow(page)) break;
                 const uint64_t now = platform::clockNowMs();
                 if (now - start >= limit) break;
                 const DWORD wait = static_cast<DWORD>(std::min<uint64_t>(limit - (now - start), 100));
-                MsgWaitForMultipleObjects(1, &done, FALSE, wait, QS_ALLINPUT);
+                if (!headless && observer.completed())
+                    MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+                else
+                    MsgWaitForMultipleObjects(1, &done, FALSE, wait, QS_ALLINPUT);
             }
             pagePtr = nullptr;
             result.completed = observer.completed();
