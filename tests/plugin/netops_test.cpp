@@ -19,7 +19,10 @@ protected:
         skv::platform::setVirtualClock(true, 1000000);
         dir = fs::temp_directory_path() / ("skv_netops_" + std::to_string(getpid()));
         fs::create_directories(dir);
-        std::ofstream(dir / "movie.skm", std::ios::binary) << "file:" DEMO_MOVIE "\r\n";
+        // A movie name of this process's own: the plug-in caches movies beside itself by name.
+        const fs::path movie = dir / ("n" + std::to_string(getpid()) + ".skm");
+        fs::copy_file(DEMO_MOVIE, movie);
+        std::ofstream(dir / "movie.skm", std::ios::binary) << "file:" << movie.string() << "\r\n";
         std::ofstream(dir / "one.txt", std::ios::binary) << "first text";
         std::ofstream(dir / "two.txt", std::ios::binary) << "second text";
         installObserver(&observer);

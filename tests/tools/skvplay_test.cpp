@@ -79,6 +79,16 @@ protected:
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
+    // The demo under a name of this run's own: the plug-in caches a movie beside itself under
+    // the name of its address, so runs side by side must not share one.
+    std::string movie(const std::string& tag = "m") {
+        std::string name = tag;
+        name += std::to_string(getpid());
+        name += ".skm";
+        const fs::path p = dir / name;
+        if (!fs::exists(p)) fs::copy_file(DEMO_MOVIE, p);
+        return p.string();
+    }
     fs::path dir;
 };
 
@@ -89,14 +99,14 @@ TEST_F(Skvplay, HelpAndUsageErrorsSayWhatToDo) {
     EXPECT_EQ(run({"--help"}, &out), 0);
     EXPECT_NE(out.find("usage: skvplay [options] PAGE-OR-ADDRESS"), std::string::npos);
     EXPECT_EQ(run({}, &out), 2);
-    EXPECT_EQ(run({"--max-frames", "x", DEMO_MOVIE}, &out), 2);
+    EXPECT_EQ(run({"--max-frames", "x", "movie.skm"}, &out), 2);
     EXPECT_NE(out.find("--max-frames needs a positive number"), std::string::npos);
     EXPECT_EQ(run({"--headless", (dir / "absent.html").string()}, &out), 2);
     EXPECT_NE(out.find("cannot read"), std::string::npos) << out;
 }
 
 TEST_F(Skvplay, PageSizeInAnyCaseGivesTheStage) {
-    std::ofstream(dir / "movie.skm", std::ios::binary) << "file:" DEMO_MOVIE "\r\n";
+    std::ofstream(dir / "movie.skm", std::ios::binary) << "file:" << movie() << "\r\n";
     std::ofstream(dir / "page.html")
         << "<html><body><p>demo</p>\n<EMBED SRC=\"movie.skm\" WiDtH=320 HEIGHT=240></body>";
     std::string out;
@@ -111,7 +121,7 @@ TEST_F(Skvplay, PageSizeInAnyCaseGivesTheStage) {
 }
 
 TEST_F(Skvplay, PointerFileWithCrLfOpensExactlyItsAddress) {
-    std::ofstream(dir / "pointer.skm", std::ios::binary) << "file:" DEMO_MOVIE "\r\n";
+    std::ofstream(dir / "pointer.skm", std::ios::binary) << "file:" << movie() << "\r\n";
     const fs::path log = dir / "log.jsonl";
     std::string out;
     ASSERT_EQ(run({"--headless", "--max-frames", "2", "--log", log.string(),
@@ -130,7 +140,7 @@ TEST_F(Skvplay, PointerFileWithCrLfOpensExactlyItsAddress) {
 TEST_F(Skvplay, BufferingPercentageRisesToAtMost100) {
     const fs::path log = dir / "log.jsonl";
     std::string out;
-    ASSERT_EQ(run({"--headless", "--max-frames", "1", "--log", log.string(), DEMO_MOVIE}, &out),
+    ASSERT_EQ(run({"--headless", "--max-frames", "4", "--log", log.string(), movie()}, &out),
               0)
         << out;
     const auto texts = entries(readLines(log), "statusLine");
@@ -170,7 +180,10 @@ TEST_F(Skvplay, ErrorStatusShowsItsTextOnceInABox) {
 
 TEST_F(Skvplay, ServedMovieShowsTheSameFramesAsItsFile) {
     fs::create_directories(dir / "movies");
-    fs::copy_file(DEMO_MOVIE, dir / "movies" / "demo.skm");
+    std::string served = "s";
+    served += std::to_string(getpid());
+    served += ".skm";
+    fs::copy_file(DEMO_MOVIE, dir / "movies" / served);
     const fs::path portFile = dir / "ports";
     const pid_t server = fork();
     if (server == 0) {
@@ -190,15 +203,15 @@ TEST_F(Skvplay, ServedMovieShowsTheSameFramesAsItsFile) {
     }
     ASSERT_NE(port, 0u);
     std::string out;
-    const int served =
+    const int servedRun =
         run({"--headless", "--max-frames", "12", "--frames", (dir / "served").string(),
-             "qmsp://127.0.0.1:" + std::to_string(port) + "/demo.skm"},
+             "qmsp://127.0.0.1:" + std::to_string(port) + "/" + served},
             &out);
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
-    ASSERT_EQ(served, 0) << out;
+    ASSERT_EQ(servedRun, 0) << out;
     ASSERT_EQ(run({"--headless", "--max-frames", "12", "--frames", (dir / "file").string(),
-                   DEMO_MOVIE},
+                   movie("f")},
                   &out),
               0)
         << out;
@@ -213,7 +226,7 @@ TEST_F(Skvplay, ServedMovieShowsTheSameFramesAsItsFile) {
 TEST_F(Skvplay, ContactSheetHoldsTheFramesSideBySide) {
     std::string out;
     ASSERT_EQ(run({"--headless", "--max-frames", "4", "--contact-sheet",
-                   (dir / "sheet.png").string(), DEMO_MOVIE},
+                   (dir / "sheet.png").string(), movie()},
                   &out),
               0)
         << out;
