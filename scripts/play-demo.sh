@@ -9,7 +9,19 @@ bin=build/release/bin
 # The build compiles every example movie into build/release/examples/.
 demo=build/release/examples/demo.skm
 if [ -x "$bin/skvplay" ]; then
-  exec "$bin/skvplay" "$demo" "$@"
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec "$bin/skvplay" "$demo" "$@"
+  fi
+  # No display: play headless and keep what was shown.
+  out=build/release/demo-run
+  rm -rf "$out" && mkdir -p "$out"
+  "$bin/skvplay" --headless --seconds 30 --frames "$out/frames" \
+    --contact-sheet "$out/contact-sheet.png" --log "$out/log.jsonl" "$demo" "$@"
+  echo "No display here, so the demo played headless."
+  echo "Frames:        $out/frames/"
+  echo "Contact sheet: $out/contact-sheet.png"
+  echo "Log:           $out/log.jsonl"
+  exit 0
 fi
 echo "The player (skvplay) is not built yet. Here is the demo movie the build made ($demo):"
 "$bin/skvc" dump "$demo"

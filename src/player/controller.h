@@ -25,6 +25,7 @@
 
 namespace skv {
 
+class BrowserLink;
 class MovieStream;
 class nDIB;
 class qmsObjectManager;
@@ -48,6 +49,9 @@ public:
     skvPlayer& operator=(const skvPlayer&) = delete;
 
     void setHostCallback(PlayerCallback* callback);
+    // The host's page, text and preload requests and the embed parameters, for the scripts.
+    void setUrlCallback(BrowserLink* link) { urlCallback_ = link; }
+    BrowserLink* urlCallback() const { return urlCallback_; }
     // The "BUFFERING" picture; ignored when one is set.
     void setSplash(std::unique_ptr<nDIB> splash);
     // Makes the sound output of every engine this controller creates (none: a silent one).
@@ -89,6 +93,7 @@ private:
     std::unique_ptr<MovieStream> stream_;
     qmsObjectManager* store_ = nullptr;
     PlayerCallback* callback_ = nullptr;
+    BrowserLink* urlCallback_ = nullptr;
     std::string url_;
     std::unique_ptr<nDIB> splash_;
     std::function<std::unique_ptr<SoundControl>()> soundFactory_;

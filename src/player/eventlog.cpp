@@ -103,6 +103,10 @@ void EventLog::played(int32_t result) {
     add("\"play\":" + std::to_string(result));
 }
 
+void EventLog::entry(const std::string& key, const std::string& text) {
+    add(jsonString(key) + ":" + jsonString(text));
+}
+
 void EventLog::note(const std::string& text) {
     add("\"note\":" + jsonString(text));
 }

@@ -11,6 +11,7 @@
 // | "frame"  | the score frame shown          | "counter": the engine's frame counter           |
 // | "play"   | what play returned             |                                                 |
 // | "note"   | a text from the run path       |                                                 |
+// | other    | a text the host adds (entry)   | e.g. "statusLine", "messageBox", "urlRequest"   |
 //
 // Lines are kept in memory and, when a file is given, written to it as they come.
 #pragma once
@@ -46,6 +47,8 @@ public:
     void frameShown(int32_t frame, int32_t counter);
     void played(int32_t result);
     void note(const std::string& text);
+    // A line {"t": ..., key: text} for what a host sees that the player does not.
+    void entry(const std::string& key, const std::string& text);
 
     // Called after every status line is written (on the thread that reported it).
     void setStatusHook(std::function<void(int32_t code, int32_t data)> hook) {

@@ -1,0 +1,32 @@
+// PluginObserver: what a harness (the desktop player, tests) may watch inside the plug-in: the
+// player's status codes and states, the script events and the frames shown. A browser knows
+// nothing of it; the module exports skvSetPluginObserver for those that do. The observer is
+// called from the player's threads and must outlive every instance.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/winuser.h"
+#include "player/playercallback.h"
+#include "script/browserlink.h"
+#include "script/events.h"
+
+namespace skv::plugin {
+
+class PluginObserver : public PlayerCallback, public EventListener {
+public:
+    // On the engine thread with the view lock held, after each frame reached the stage window.
+    virtual void frameShown(HWND stage, int32_t frame, int32_t counter) = 0;
+    // At window set-up: the forwarder the player's scripts use, so a harness can make the same
+    // requests a script makes. Null when the instance is torn down.
+    virtual void linkReady(BrowserLink* link) {}
+};
+
+PluginObserver* observer();
+void setObserver(PluginObserver* o);
+
+} // namespace skv::plugin
+
+extern "C" {
+typedef void (*SkvSetPluginObserverFunc)(skv::plugin::PluginObserver* observer);
+}

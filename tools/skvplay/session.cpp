@@ -1,0 +1,283 @@
+#include "session.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "browser.h"
+#include "contactsheet.h"
+#include "core/status.h"
+#include "fetch.h"
+#include "page.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/win32.h"
+#include "player/eventlog.h"
+#include "plugin/observer.h"
+
+namespace skvplay {
+
+namespace {
+
+using namespace skv;
+
+constexpr uint64_t kHeadlessLimitMs = 600000;
+
+// What skvplay watches inside the plug-in: the log gets the player's codes, states, events and
+// frames; frames are saved and kept for the contact sheet.
+class RunObserver : public plugin::PluginObserver {
+public:
+    RunObserver(EventLog& log, const SessionOptions& options, HANDLE done)
+        : log_(log), options_(options), done_(done) {}
+
+    void onStatus(int32_t code, int32_t data) override {
+        log_.onStatus(code, data);
+        if (code == statusInt(stsPlaybackComplete)) {
+            completed_.store(true);
+            SetEvent(done_);
+        }
+    }
+    void onState(int32_t state) override {
+        log_.onState(state);
+        if (state == 2) playing_.store(true);
+    }
+    void eventDelivered(const EventReport& report) override { log_.eventDelivered(report); }
+    void frameShown(HWND stage, int32_t frame, int32_t counter) override {
+        const int32_t n = shown_.fetch_add(1) + 1;
+        if (options_.maxFrames > 0 && n > options_.maxFrames) return;
+        log_.frameShown(frame, counter);
+        if (!options_.framesDir.empty()) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame-%05d.png", n);
+            if (platform::saveWindowPng(stage, options_.framesDir + name)) saved_.fetch_add(1);
+        }
+        if (!options_.contactSheet.empty()) sheet_.add(platform::captureWindow(stage));
+        if (options_.maxFrames > 0 && n >= options_.maxFrames) SetEvent(done_);
+    }
+
+    bool completed() const { return completed_.load(); }
+    bool playing() const { return playing_.load(); }
+    int32_t shown() const { return std::min(shown_.load(), options_.maxFrames > 0 ? options_.maxFrames : INT32_MAX); }
+    int32_t saved() const { return saved_.load(); }
+    const ContactSheet& sheet() const { return sheet_; }
+
+private:
+    EventLog& log_;
+    const SessionOptions& options_;
+    HANDLE done_;
+    std::atomic<bool> completed_{false}, playing_{false};
+    std::atomic<int32_t> shown_{0}, saved_{0};
+    ContactSheet sheet_;
+};
+
+std::string readStart(const std::string& path, size_t n) {
+    std::ifstream in(path, std::ios::binary);
+    std::string s(n, '\0');
+    in.read(s.data(), static_cast<std::streamsize>(n));
+    s.resize(static_cast<size_t>(in.gcount()));
+    return s;
+}
+
+std::string absolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) return path;
+    return std::string(cwd) + "/" + path;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t cut = path.rfind('/');
+    return cut == std::string::npos ? "." : path.substr(0, cut);
+}
+
+bool isTerminal() {
+    return isatty(2) != 0;
+}
+
+} // namespace
+
+SessionResult runSession(const SessionOptions& options) {
+    SessionResult result;
+    const bool headless = options.headless;
+    if (headless) {
+        setenv("SKV_DISPLAY", "headless", 1);
+        platform::selectDisplay(platform::DisplayBackend::Headless);
+        platform::setVirtualClock(true, 1000000);
+    } else {
+        std::string why;
+        if (!platform::selectDisplay(platform::DisplayBackend::Sdl, &why)) {
+            result.error = "cannot open a window (" + why + "); run with --headless";
+            result.exitCode = 1;
+            return result;
+        }
+    }
+    const std::string work = options.workDir.empty()
+                                 ? "/tmp/skvplay-" + std::to_string(getpid())
+                                 : options.workDir;
+    mkdir(work.c_str(), 0700);
+
+    // What to open: a page as it stands; an embed source or a movie address on a page of our own.
+    std::vector<EmbedElement> embeds;
+    std::string base;
+    const std::string target = options.target;
+    const bool remote = target.rfind("qmsp:", 0) == 0 || target.rfind("http:", 0) == 0;
+    const std::string local = remote ? std::string() : absolutePath(localPath(target));
+    const TargetKind kind = classifyTarget(target, remote ? "" : readStart(local, 512));
+    if (!remote && access(local.c_str(), R_OK) != 0 && kind != TargetKind::MovieAddress) {
+        result.error = "cannot read " + target;
+        result.exitCode = 2;
+        return result;
+    }
+    if (kind == TargetKind::Page) {
+        std::string html, error;
+        if (!fetchUrl(remote ? target : local, &html, &error)) {
+            result.error = error;
+            result.exitCode = 2;
+            return result;
+        }
+        embeds = parseEmbeds(html);
+        base = remote ? target : folderOf(local);
+    } else {
+        std::string source = local;
+        if (kind == TargetKind::MovieAddress) {
+            if (!remote && access(local.c_str(), R_OK) != 0) {
+                result.error = "cannot read the movie " + target;
+                result.exitCode = 2;
+                return result;
+            }
+            const std::string address = remote ? target : "file:" + local;
+            source = work + "/movie.skm";
+            std::ofstream(source, std::ios::binary) << address << "\r\n";
+        }
+        EmbedElement e;
+        e.attributes = {{"src", source}, {"type", "application/vnd.skyvora"}};
+        embeds.push_back(e);
+        base = folderOf(source);
+    }
+
+    EventLog log;
+    if (!options.logPath.empty() && !log.openFile(options.logPath)) {
+        result.error = "cannot write the log " + options.logPath;
+        result.exitCode = 2;
+        return result;
+    }
+    std::vector<platform::InputEvent> input;
+    if (!options.inputPath.empty()) {
+        std::string error;
+        if (!platform::loadInputScript(options.inputPath, &input, &error)) {
+            result.error = options.inputPath + ": " + error;
+            result.exitCode = 2;
+            return result;
+        }
+    }
+    if (!options.framesDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.framesDir, ec);
+        if (ec) {
+            result.error = "cannot make the frames folder " + options.framesDir;
+            result.exitCode = 2;
+            return result;
+        }
+    }
+
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    RunObserver observer(log, options, done);
+    BrowserOptions bo;
+    bo.pluginName = options.pluginName;
+    bo.oldBrowser = options.oldBrowser;
+    bo.openPages = !headless;
+    bo.streamDir = work + "/streams";
+    bo.log = &log;
+    HWND* pagePtr = nullptr;
+    bo.onStatus = [&pagePtr, headless](const std::string& text) {
+        if (!headless && pagePtr && *pagePtr) SetWindowTextA(*pagePtr, ("skvplay - " + text).c_str());
+        if (isTerminal())
+            std::fprintf(stderr, "\r\x1b[K%s", text.c_str());
+        else
+            std::fprintf(stderr, "%s\n", text.c_str());
+    };
+    {
+        Browser browser(bo);
+        std::string error;
+        if (!browser.loadPlugin(&error)) {
+            result.error = error;
+            result.exitCode = 2;
+            CloseHandle(done);
+            return result;
+        }
+        if (auto set = reinterpret_cast<SkvSetPluginObserverFunc>(
+                browser.pluginSymbol("skvSetPluginObserver")))
+            set(&observer);
+        log.restartClock();
+        platform::clearMessageBoxes();
+        if (!browser.openPage(embeds, base, &error)) {
+            result.error = error;
+            result.exitCode = 2;
+        } else {
+            HWND page = browser.pageWindow();
+            pagePtr = &page;
+            const uint64_t start = platform::clockNowMs();
+            const uint64_t limit = options.seconds > 0 ? static_cast<uint64_t>(options.seconds * 1000)
+                                   : headless      ? kHeadlessLimitMs
+                                                   : UINT64_MAX;
+            size_t boxesLogged = 0;
+            bool inputStarted = false;
+            for (;;) {
+                MSG msg;
+                while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                    DispatchMessageA(&msg);
+                while (browser.runPendingRequests()) {
+                }
+                if (!inputStarted && observer.playing()) {
+                    inputStarted = true;
+                    if (!input.empty()) {
+                        log.note("input");
+                        platform::runInputScript(input);
+                    }
+                }
+                const auto boxes = platform::messageBoxes();
+                for (; boxesLogged < boxes.size(); ++boxesLogged)
+                    log.entry("messageBox", boxes[boxesLogged].caption + ": " +
+                                                boxes[boxesLogged].text);
+                if (headless && !boxes.empty()) break; // answered; the movie will not play
+                // A window keeps showing the last frame until it is closed; headless ends.
+                if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0 &&
+                    (headless || !observer.completed()))
+                    break;
+                if (!IsWindow(page)) break;
+                const uint64_t now = platform::clockNowMs();
+                if (now - start >= limit) break;
+                const DWORD wait = static_cast<DWORD>(std::min<uint64_t>(limit - (now - start), 100));
+                if (!headless && observer.completed())
+                    MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+                else
+                    MsgWaitForMultipleObjects(1, &done, FALSE, wait, QS_ALLINPUT);
+            }
+            pagePtr = nullptr;
+            result.completed = observer.completed();
+            result.messageBoxes = static_cast<int32_t>(boxesLogged);
+        }
+        browser.closePage();
+        browser.unloadPlugin();
+        // The observer outlives every instance; the module is gone now.
+    }
+    if (isTerminal()) std::fputc('\n', stderr);
+    result.framesShown = observer.shown();
+    result.framesSaved = observer.saved();
+    if (!options.contactSheet.empty()) {
+        std::string error;
+        if (!observer.sheet().write(options.contactSheet, &error))
+            std::fprintf(stderr, "skvplay: no contact sheet: %s\n", error.c_str());
+    }
+    CloseHandle(done);
+    if (headless) platform::setVirtualClock(false);
+    if (result.exitCode == 0 && result.messageBoxes > 0) result.exitCode = 3;
+    return result;
+}
+
+} // namespace skvplay
