@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/errors.h"
+#include "platform/win32.h"
 
 namespace skv {
 
@@ -33,12 +34,19 @@ std::unique_ptr<char[]> copyText(const char* text) {
     return out;
 }
 
+// A diagnostic line for a debugger, not for the user's terminal.
+template <typename... Args>
+void diagnostic(const char* format, Args... args) {
+    char line[2200];
+    std::snprintf(line, sizeof line, format, args...);
+    OutputDebugStringA(line);
+}
+
 } // namespace
 
 parmMgr::~parmMgr() {
     for (int32_t i = 0; i < count_; ++i) {
-        std::printf("parmMgr: deleting pair %s=%s\n", pairs_[i]->name.get(),
-                    pairs_[i]->value.get());
+        diagnostic("parmMgr: deleting pair %s=%s\n", pairs_[i]->name.get(), pairs_[i]->value.get());
         pairs_[i].reset();
     }
     count_ = 0;
@@ -46,7 +54,7 @@ parmMgr::~parmMgr() {
 
 int32_t parmMgr::addPair(const char* name, const char* value) {
     if (isBlank(name) || isBlank(value)) throw CoreError{kErrNullArgument};
-    std::printf("parmMgr::addPair(%s, %s)\n", name, value);
+    diagnostic("parmMgr::addPair(%s, %s)\n", name, value);
     if (count_ >= kMaxPairs) return 0;
     std::unique_ptr<Pair> pair;
     try {
@@ -54,7 +62,7 @@ int32_t parmMgr::addPair(const char* name, const char* value) {
         pair->name = copyText(name);
         pair->value = copyText(value);
     } catch (...) {
-        std::printf("parmMgr::addPair: out of memory copying %s\n", name);
+        diagnostic("parmMgr::addPair: out of memory copying %s\n", name);
         throw;
     }
     pairs_[count_++] = std::move(pair);

@@ -166,6 +166,11 @@ SKV_PLATFORM_API LONG InterlockedCompareExchange(volatile LONG* target, LONG exc
 SKV_PLATFORM_API LONG InterlockedIncrement(volatile LONG* target);
 SKV_PLATFORM_API LONG InterlockedDecrement(volatile LONG* target);
 
+// ---- diagnostics ----------------------------------------------------------------------------
+// A line for a debugger: written to standard error only when SKV_DEBUG is set in the
+// environment, so diagnostics never clutter a user's terminal.
+SKV_PLATFORM_API void OutputDebugStringA(const char* text);
+
 // ---- time -----------------------------------------------------------------------------------
 // Every time call reads one clock, which can run in virtual mode (see platform/clock.h).
 SKV_PLATFORM_API void Sleep(DWORD milliseconds);
