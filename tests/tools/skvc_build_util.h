@@ -19,7 +19,7 @@
 #include "roundtrip.h"
 #include "script/scriptclasses.h"
 #include "sourcefiles.h"
-#include "spriteform.h"
+#include "sound/soundclasses.h"
 
 namespace skvc::test {
 
@@ -29,7 +29,7 @@ inline void registerAll() {
     skv::registerScriptClasses();
     skv::registerGfxClasses();
     skv::registerMovieClasses();
-    registerAuthoringClasses();
+    skv::registerSoundClasses();
 }
 
 // An 8-bit BMP of w x h pixels whose pixel (x, y) has colour colours[f(x, y)].
