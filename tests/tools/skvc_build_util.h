@@ -18,8 +18,8 @@
 #include "net/netclasses.h"
 #include "roundtrip.h"
 #include "script/scriptclasses.h"
-#include "sourcefiles.h"
 #include "sound/soundclasses.h"
+#include "sourcefiles.h"
 
 namespace skvc::test {
 

@@ -17,17 +17,16 @@ struct ShapeName {
 };
 
 constexpr ShapeName kShapes[] = {
-    {"line", skv::skvShape::kLineDown},
-    {"line-up", skv::skvShape::kLineUp},
-    {"rectangle", skv::skvShape::kRectangle},
-    {"round-rectangle", skv::skvShape::kRoundRectangle},
+    {"line", skv::skvShape::kLineDown},       {"line-up", skv::skvShape::kLineUp},
+    {"rectangle", skv::skvShape::kRectangle}, {"round-rectangle", skv::skvShape::kRoundRectangle},
     {"ellipse", skv::skvShape::kEllipse},
 };
 
 int16_t shapeKind(Fields& f) {
     const toml::node* n = f.node("shape");
-    if (!n) f.fail("shape", "is missing: \"line\", \"line-up\", \"rectangle\", \"round-rectangle\" "
-                            "or \"ellipse\"");
+    if (!n)
+        f.fail("shape", "is missing: \"line\", \"line-up\", \"rectangle\", \"round-rectangle\" "
+                        "or \"ellipse\"");
     if (std::optional<std::string> s = n->value_exact<std::string>())
         for (const ShapeName& k : kShapes)
             if (*s == k.name) return k.kind;

@@ -75,7 +75,8 @@ void compileSoundMember(MemberContext& context, Fields& f, CompiledMember& membe
         if (voiceRate) f.fail("voice-rate", "is for storage = \"voice\" only");
         if (!rawRate(wav.samplesPerSecond))
             f.fail("file", "a raw sound plays at 8000, 11025, 22050 or 44100 samples a second, "
-                           "not " + std::to_string(wav.samplesPerSecond) +
+                           "not " +
+                               std::to_string(wav.samplesPerSecond) +
                                ": resample the file, or use storage = \"voice\", which converts "
                                "any rate");
         wave = std::make_unique<skv::NWave>();
