@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/archive.h"
+#include "core/classids.h"
 #include "core/errors.h"
 #include "gfx/animation.h"
 #include "gfx/view.h"
@@ -55,6 +56,7 @@ bool stageOf(skvView* view, SoundStage** stage, nAnimation** animation) {
 } // namespace
 
 NWave::NWave() {
+    setClassId(CLSID_NWave);
     allocate(16, 11025, 8, 1);
 }
 

@@ -18,8 +18,8 @@
 #include "net/netclasses.h"
 #include "roundtrip.h"
 #include "script/scriptclasses.h"
+#include "sound/soundclasses.h"
 #include "sourcefiles.h"
-#include "spriteform.h"
 
 namespace skvc::test {
 
@@ -29,7 +29,7 @@ inline void registerAll() {
     skv::registerScriptClasses();
     skv::registerGfxClasses();
     skv::registerMovieClasses();
-    registerAuthoringClasses();
+    skv::registerSoundClasses();
 }
 
 // An 8-bit BMP of w x h pixels whose pixel (x, y) has colour colours[f(x, y)].

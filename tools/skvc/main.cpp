@@ -12,7 +12,7 @@
 #include "net/netclasses.h"
 #include "script/scriptclasses.h"
 #include "scriptasm.h"
-#include "spriteform.h"
+#include "sound/soundclasses.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     skv::registerNetClasses();
     skv::registerGfxClasses();
     skv::registerMovieClasses();
-    skvc::registerAuthoringClasses();
+    skv::registerSoundClasses();
     if (argc < 2) {
         std::fputs(kHelp, stderr);
         return 2;

@@ -6,26 +6,11 @@
 #include "colourmap.h"
 #include "core/guid.h"
 #include "gfx/palette.h"
+#include "gfx/sprite.h"
 #include "image.h"
 #include "members.h"
-#include "spriteform.h"
 
 namespace skvc {
-
-namespace {
-
-// A 1-bit bitmap reads as palette -1 whatever is stored, takes that palette's colours (0 white,
-// 255 black) and has its pixels inverted on its first draw when the movie shows another built-in
-// palette. The stored bytes are chosen so that black shows black either way.
-void storeOneBit(std::vector<uint8_t>& pixels, int32_t shownPalette) {
-    const bool inverted = shownPalette < 0 && shownPalette != -1;
-    for (uint8_t& p : pixels) {
-        const bool black = p == 255;
-        p = (black != inverted) ? 255 : 0;
-    }
-}
-
-} // namespace
 
 void compileBitmapMember(MemberContext& context, Fields& f, CompiledMember& member) {
     std::string fileName;
@@ -61,9 +46,9 @@ void compileBitmapMember(MemberContext& context, Fields& f, CompiledMember& memb
     }
     mapping.palette = colours;
     std::vector<uint8_t> indices = mapToPalette(image, mapping);
-    if (depth == 1) storeOneBit(indices, paletteNumber);
+    if (depth == 1) storeOneBitPixels(indices, paletteNumber);
 
-    auto sprite = std::make_unique<AuthoredSprite>();
+    auto sprite = std::make_unique<skv::NSprite>();
     if (!sprite->create(image.width, image.height, nullptr, colours))
         f.fail("file", "the picture is too large");
     for (int32_t y = 0; y < image.height; ++y)

@@ -77,4 +77,12 @@ std::vector<uint8_t> mapToPalette(const RgbaImage& image, const ColourMapping& m
     return out;
 }
 
+void storeOneBitPixels(std::vector<uint8_t>& pixels, int32_t shownPalette) {
+    const bool inverted = shownPalette < 0 && shownPalette != -1;
+    for (uint8_t& p : pixels) {
+        const bool black = p == 255;
+        p = (black != inverted) ? 255 : 0;
+    }
+}
+
 } // namespace skvc

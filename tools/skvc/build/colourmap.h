@@ -21,4 +21,10 @@ struct ColourMapping {
 // One index per pixel, top row first, width x height.
 std::vector<uint8_t> mapToPalette(const RgbaImage& image, const ColourMapping& mapping);
 
+// A 1-bit picture (0 white, 255 black, as palette -1 has them) as it must be stored to show
+// black as black in a movie showing `shownPalette`: a 1-bit bitmap reads as palette -1 whatever
+// is stored and has its pixels inverted on its first draw when the movie shows another built-in
+// palette.
+void storeOneBitPixels(std::vector<uint8_t>& pixels, int32_t shownPalette);
+
 } // namespace skvc

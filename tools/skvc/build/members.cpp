@@ -50,11 +50,31 @@ int32_t MemberContext::paletteField(Fields& f, const char* key) const {
     return number;
 }
 
+COLORREF MemberContext::colourField(Fields& f, const char* key, COLORREF fallback) const {
+    std::optional<std::string> s = f.string(key);
+    if (!s) return fallback;
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    int v[6] = {};
+    bool ok = s->size() == 7 && (*s)[0] == '#';
+    for (size_t i = 0; ok && i < 6; ++i)
+        ok = (v[i] = hex((*s)[i + 1])) >= 0;
+    if (!ok) f.fail(key, "must be a colour written \"#RRGGBB\", e.g. \"#FF8000\"");
+    return RGB(v[0] * 16 + v[1], v[2] * 16 + v[3], v[4] * 16 + v[5]);
+}
+
 const std::vector<MemberKind>& memberKinds() {
     static const std::vector<MemberKind> kinds = {
         {"palette", MemberKindId::Palette, 0, &compilePaletteMember},
         {"bitmap", MemberKindId::Bitmap, 1, &compileBitmapMember},
         {"script", MemberKindId::Script, 1, &compileScriptMember},
+        {"shape", MemberKindId::Shape, 1, &compileShapeMember},
+        {"text", MemberKindId::Text, 1, &compileTextMember},
+        {"sound", MemberKindId::Sound, 1, &compileSoundMember},
     };
     return kinds;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ struct CompiledMember {
     std::vector<RGBQUAD> colours;           // palettes: their 256 colours
     std::vector<ScriptAttachment> attached; // scripts: their script-list entries
     bool spriteScript = false;              // scripts a sprite or a frame may name
+    // What a sprite showing the member takes unless it says otherwise (shapes and text).
+    std::optional<uint8_t> fore, back;
+    uint8_t lineByte = 0; // shapes: channel byte 5, the outline width plus one
 };
 
 // What a compiler may look at besides its own fields.
@@ -69,6 +73,8 @@ public:
     const RGBQUAD* paletteColours(int32_t number) const;
     // A palette given as a number or a palette member's name; the movie's default when absent.
     int32_t paletteField(Fields& f, const char* key) const;
+    // A colour written "#RRGGBB"; `fallback` when absent.
+    COLORREF colourField(Fields& f, const char* key, COLORREF fallback) const;
 };
 
 using MemberCompiler = void (*)(MemberContext& context, Fields& fields, CompiledMember& member);
@@ -86,5 +92,8 @@ const std::vector<MemberKind>& memberKinds();
 void compilePaletteMember(MemberContext& context, Fields& fields, CompiledMember& member);
 void compileBitmapMember(MemberContext& context, Fields& fields, CompiledMember& member);
 void compileScriptMember(MemberContext& context, Fields& fields, CompiledMember& member);
+void compileShapeMember(MemberContext& context, Fields& fields, CompiledMember& member);
+void compileTextMember(MemberContext& context, Fields& fields, CompiledMember& member);
+void compileSoundMember(MemberContext& context, Fields& fields, CompiledMember& member);
 
 } // namespace skvc

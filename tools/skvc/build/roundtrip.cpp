@@ -13,6 +13,8 @@
 #include "core/object.h"
 #include "core/registry.h"
 #include "gfx/dib.h"
+#include "sound/voicecodec.h"
+#include "sound/wave.h"
 
 namespace skvc {
 
@@ -77,6 +79,22 @@ RoundTripResult roundTrip(const std::vector<uint8_t>& stream) {
         ++r.objects;
         auto* dib = dynamic_cast<skv::nDIB*>(object.get());
         const bool jpeg = dib && dib->compression() == skv::nDIB::kCompressionJPEG;
+        auto* wave = dynamic_cast<skv::NWave*>(object.get());
+        if (wave && wave->storageKind == skv::NWave::kStorageVoice) {
+            // The player keeps only the decoded samples: the sound must decode, at its variant's
+            // rate.
+            const int32_t rate = wave->codecVariant == skv::VoiceCodec::kVariant8000    ? 8000
+                                 : wave->codecVariant == skv::VoiceCodec::kVariant11025 ? 11025
+                                                                                        : 22050;
+            if (wave->samples.empty() || wave->format.nSamplesPerSec != DWORD(rate) ||
+                wave->format.wBitsPerSample != 16) {
+                r.problem = "voice-coded sound " + skv::guidText(object->objectId) +
+                            " does not decode (is qa118dec beside the program?)";
+                return r;
+            }
+            ++r.voiceSounds;
+            continue;
+        }
         const std::vector<uint8_t> again = stored(*object);
         if (jpeg) {
             // After the header and the tag (which counts the decoded colours): depth, size, palette

@@ -287,8 +287,15 @@ void ScoreCompiler::sprites() {
                 f.fail("ink", "must be \"copy\", \"transparent\", \"matte\" or an ink number 0-31");
             }
         }
-        const uint8_t fore = static_cast<uint8_t>(f.integer("fore", kDefaultFore, 0, 255));
-        const uint8_t back = static_cast<uint8_t>(f.integer("back", kDefaultBack, 0, 255));
+        const uint8_t fore =
+            static_cast<uint8_t>(f.integer("fore", m->fore.value_or(kDefaultFore), 0, 255));
+        const uint8_t back =
+            static_cast<uint8_t>(f.integer("back", m->back.value_or(kDefaultBack), 0, 255));
+        uint8_t lineByte = m->lineByte;
+        if (f.has("line")) {
+            if (m->kind != MemberKindId::Shape) f.fail("line", "only a shape has an outline");
+            lineByte = static_cast<uint8_t>(f.integer("line", 0, 0, 6) + 1);
+        }
         const auto size = f.pair("size", 0, 32767);
         const int32_t script = scriptRef(f, "script");
         const std::optional<int64_t> trigger = f.integer("trigger", 1, 32767);
@@ -300,6 +307,7 @@ void ScoreCompiler::sprites() {
         c.bytes[2] = back;
         c.bytes[3] = fore;
         c.bytes[4] = static_cast<uint8_t>(ink);
+        c.bytes[5] = lineByte;
         c.setCastNumber(static_cast<int16_t>(number));
         c.setWidth(static_cast<int16_t>(size ? size->first : m->width));
         c.setHeight(static_cast<int16_t>(size ? size->second : m->height));
