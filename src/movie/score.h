@@ -218,9 +218,13 @@ public:
     // -1 when nothing is hit.
     int32_t castNumberAt(int32_t x, int32_t y);
     void setEvents(ScoreEvents* events) { events_ = events; }
-    // The cursor a linear score shows; the arrow until scripts set another.
+    // The cursor a linear score shows; the arrow until scripts set another. A null cursor set
+    // by scripts hides it.
     HCURSOR cursorHandle();
-    void setCursorHandle(HCURSOR cursor) { cursorHandle_ = cursor; }
+    void setCursorHandle(HCURSOR cursor) {
+        cursorHandle_ = cursor;
+        cursorChosen_ = true;
+    }
     int32_t clickedSprite() const { return clickedSprite_; }
     POINT mouseDownPosition() const { return mouseDownAt_; }
     POINT mouseMovePosition() const { return mouseMoveAt_; }
@@ -255,6 +259,7 @@ private:
 
     ScoreEvents* events_ = nullptr;
     HCURSOR cursorHandle_ = nullptr;
+    bool cursorChosen_ = false;
     int32_t clickedSprite_ = 0;
     POINT mouseDownAt_{0, 0};
     POINT mouseMoveAt_{0, 0};
@@ -282,7 +287,11 @@ private:
 };
 
 // The shifted form palette numbers are stored in: negative palettes move one towards zero.
-constexpr int32_t storedPaletteNumber(int32_t palette) { return palette < 0 ? palette + 1 : palette; }
-constexpr int32_t paletteFromStored(int32_t stored) { return stored > 0 ? stored : stored - 1; }
+constexpr int32_t storedPaletteNumber(int32_t palette) {
+    return palette < 0 ? palette + 1 : palette;
+}
+constexpr int32_t paletteFromStored(int32_t stored) {
+    return stored > 0 ? stored : stored - 1;
+}
 
 } // namespace skv

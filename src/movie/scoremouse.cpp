@@ -92,8 +92,7 @@ void skvScore::mouseUp(int32_t x, int32_t y) {
 }
 
 HCURSOR skvScore::cursorHandle() {
-    if (!cursorHandle_) cursorHandle_ = arrow();
-    return cursorHandle_;
+    return cursorChosen_ ? cursorHandle_ : arrow();
 }
 
 void skvScore::mouseMove(int32_t x, int32_t y) {

@@ -8,41 +8,65 @@
 #include "movie/score.h"
 #include "movie/scorecompositor.h"
 #include "player/controller.h"
-#include "player/playerhost.h"
+#include "player/enginelink.h"
+#include "player/wavesound.h"
 #include "player/windowstatussink.h"
 #include "script/runtime.h"
 
 namespace skv {
 
 skvAnimationPlayer::skvAnimationPlayer(skvPlayer* owner)
-    : owner_(owner), sound_(std::make_unique<SilentSound>()),
-      input_(std::make_unique<ChannelHitInput>()), sink_(std::make_unique<WindowStatusSink>()),
+    : owner_(owner), sound_(std::make_unique<WaveSound>()),
+      link_(std::make_unique<EngineLink>(*this)), sink_(std::make_unique<WindowStatusSink>()),
       startEvent_(CreateEventA(nullptr, TRUE, TRUE, nullptr)),
-      stopEvent_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
+      stopEvent_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
+    sound_->setHost(this);
+}
 
 skvAnimationPlayer::~skvAnimationPlayer() {
     sink_->setWindow(nullptr);
     shutdown();
     // Only now that the thread is gone may the compositor forget the score it renders.
     setStageScore(nullptr);
+    // The output's device goes before the host its buffers report to.
+    sound_->closeDevice();
+    sound_.reset();
     if (startEvent_) CloseHandle(startEvent_);
     if (stopEvent_) CloseHandle(stopEvent_);
 }
 
 void skvAnimationPlayer::onInit() {
     sink_->setWindow(window());
-    sound_->setWindow(window());
 }
 
 void skvAnimationPlayer::setScriptRuntime(skvScriptRuntime* runtime) {
-    if (runtime_ && runtime_ != runtime) runtime_->setEventListener(nullptr);
+    if (runtime_ && runtime_ != runtime) {
+        runtime_->setEventListener(nullptr);
+        // The runtime lives in the movie's store, which may outlast this engine.
+        ScriptHost& host = runtime_->engine->host();
+        if (host.link == link_.get()) host.setLink(nullptr);
+    }
     runtime_ = runtime;
     if (!runtime_) return;
     runtime_->setEventListener(listener_);
-    // Scripts reach this engine through the host; a runtime keeps its host (and the handler
-    // names scripts set on it) from one playback to the next.
-    if (!dynamic_cast<PlayerScriptHost*>(&runtime_->engine->host()))
-        runtime_->engine->setHost(std::make_unique<PlayerScriptHost>(this));
+}
+
+void skvAnimationPlayer::linkRuntime() {
+    // Scripts reach this engine through the host's link; the runtime keeps its host (and the
+    // handler names scripts set on it) from one playback to the next.
+    if (runtime_) runtime_->engine->host().setLink(link_.get());
+}
+
+void skvAnimationPlayer::setBrowserLink(BrowserLink* browser) {
+    link_->setBrowser(browser);
+}
+
+void skvAnimationPlayer::mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript) {
+    if (runtime_) runtime_->mouseDown(spriteScript, castNumber, frameScript);
+}
+
+void skvAnimationPlayer::mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript) {
+    if (runtime_) runtime_->mouseUp(spriteScript, castNumber, frameScript);
 }
 
 void skvAnimationPlayer::setEventListener(EventListener* listener) {
@@ -52,10 +76,13 @@ void skvAnimationPlayer::setEventListener(EventListener* listener) {
 
 void skvAnimationPlayer::setScore(skvScore* score) {
     if (score == score_) return;
+    if (score_) score_->setEvents(nullptr);
     score_ = score;
     setStageScore(nullptr);
     stageScore_.reset();
     if (!score_) return;
+    score_->setEvents(this);
+    applyScriptCursor();
     stageScore_ = std::make_unique<ScoreCompositor>(score_, &compositor());
     tempo_.store(score_->defaultTempo() > 0 ? static_cast<uint32_t>(score_->defaultTempo()) : 8u);
     if (stream_) score_->attachStream(stream_);
@@ -68,12 +95,10 @@ void skvAnimationPlayer::setMovieStream(StreamContext* stream, qmsObjectManager*
 }
 
 void skvAnimationPlayer::setSoundControl(std::unique_ptr<SoundControl> sound) {
+    NMTX_SCOPED(guard, viewMutex());
+    if (sound_) sound_->closeDevice();
     sound_ = sound ? std::move(sound) : std::make_unique<SilentSound>();
-    sound_->setWindow(window());
-}
-
-void skvAnimationPlayer::setScoreInput(std::unique_ptr<ScoreInput> input) {
-    input_ = input ? std::move(input) : std::make_unique<ChannelHitInput>();
+    sound_->setHost(this);
 }
 
 void skvAnimationPlayer::setStageSize(int32_t width, int32_t height) {
@@ -105,6 +130,7 @@ void skvAnimationPlayer::bindScore() {
     score_->clearGoFlag();
     score_->attachStream(stream_);
     if (runtime_) runtime_->attach(this, owner_);
+    linkRuntime();
 }
 
 void skvAnimationPlayer::showFirstFrame() {

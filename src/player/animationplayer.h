@@ -15,6 +15,11 @@
 // Tempo bytes that wait: 128 until a left press or a key; 135 until the current sound ends (or
 // at once when it loops); 192-255 for 256 - value seconds on window timer 100, which nothing but
 // the timer ends.
+//
+// The engine is also what the pieces around it talk to: the sound output's host (its window,
+// tempo and sound-off flag), the stage sound members look at (the current sound, a hub score),
+// the receiver of the score's mouse events (passed on to the script runtime), and, through its
+// EngineLink, the player scripts drive.
 #pragma once
 
 #include <atomic>
@@ -23,24 +28,31 @@
 #include <memory>
 
 #include "gfx/stageview.h"
+#include "movie/score.h"
 #include "player/playercallback.h"
-#include "player/scoreinput.h"
 #include "player/soundcontrol.h"
 #include "script/events.h"
 #include "script/scriptengine.h"
+#include "sound/soundoutput.h"
+#include "sound/soundstage.h"
 
 namespace skv {
 
 class MovieStream;
 class qmsObjectManager;
+class BrowserLink;
+class EngineLink;
 class ScoreCompositor;
 class skvPlayer;
-class skvScore;
 class skvScriptRuntime;
 class StreamContext;
 class WindowStatusSink;
 
-class skvAnimationPlayer : public skvStageView, public ScriptObjectLookup {
+class skvAnimationPlayer : public skvStageView,
+                           public ScriptObjectLookup,
+                           public SoundOutputHost,
+                           public SoundStage,
+                           public ScoreEvents {
 public:
     static constexpr UINT_PTR kDelayTimer = 100;
     static constexpr uint32_t kSecondLength = 1112; // ms in the frame clock's second
@@ -60,9 +72,10 @@ public:
     void setCallback(PlayerCallback* callback) { callback_ = callback; }
     // Told about every event the script runtime delivers.
     void setEventListener(EventListener* listener);
-    // Replaces the sound output (the engine owns it).
+    // Replaces the sound output (the engine owns it); none gives a silent one.
     void setSoundControl(std::unique_ptr<SoundControl> sound);
-    void setScoreInput(std::unique_ptr<ScoreInput> input);
+    // The browser's request interface scripts use (none until a host gives one).
+    void setBrowserLink(BrowserLink* browser);
     // The status sink to give movie streams: it posts to this engine's window.
     WindowStatusSink* statusSink() const { return sink_.get(); }
     void setStageSize(int32_t width, int32_t height);
@@ -115,7 +128,17 @@ public:
     bool isPlaying() const { return playing_.load() != 0; }
     bool hasEnded() const { return ended_.load() != 0; }
     bool isPaused() const { return paused_.load() != 0; }
-    bool soundOff() const { return soundOff_.load() != 0; }
+    // SoundOutputHost
+    HWND soundWindow() override { return window(); }
+    int32_t soundTempo() override { return static_cast<int32_t>(tempo_.load()); }
+    bool soundOff() override { return soundOff_.load() != 0; }
+    // SoundStage
+    skvObject* currentSound() override { return sound_->currentSound(); }
+    bool showsHubScore() override { return score_ && score_->isHub(); }
+    // ScoreEvents: the score's clicks go to the script runtime.
+    void mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript) override;
+    void mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript) override;
+    EngineLink& link() { return *link_; }
     bool renderEnabled() const { return renderEnabled_ != 0; }
     void setRenderEnabled(int32_t flag) { renderEnabled_ = flag; }
     void setSoundOff(int32_t flag) { soundOff_.store(flag); }
@@ -126,6 +149,25 @@ public:
     void setTimeoutEveryFrame(int32_t flag) { timeoutEveryFrame_ = flag; }
     DWORD lastMouseTime() const { return lastMouse_; }
     DWORD lastKeyTime() const { return lastKey_; }
+    DWORD lastClickTime() const { return lastClick_; }
+    DWORD lastRollTime() const { return lastRoll_; }
+    DWORD lastEventTime() const;
+    POINT mousePosition() const { return mouse_; }
+    int32_t buttonDown() const { return buttonDown_; }
+    int32_t doubleClicked() const { return doubleClick_; }
+    // The member under the mouse as last seen (0: none).
+    int32_t mouseCast() const { return mouseCast_; }
+    uint32_t timeoutElapsed() const { return ticksNow() - timeoutStart_; }
+    uint32_t timeoutLength() const { return timeoutLength_; }
+    int32_t timeoutOnMouse() const { return timeoutOnMouse_; }
+    int32_t timeoutEveryFrame() const { return timeoutEveryFrame_; }
+    // The cursor scripts chose (a ScriptCursor): the stage goes on showing it over a linear
+    // score, and shows it at once.
+    void setScriptCursor(int32_t cursor);
+    int32_t scriptCursor() const { return scriptCursor_; }
+    int32_t frameScript();
+    // The sprite's own hit test at the mouse position.
+    int32_t rollOver(int32_t sprite);
     int32_t waitMode() { return compositor().waitMode(); }
     // Called on the engine thread after every frame that reached the window (view lock held).
     void setFrameShownHook(std::function<void(int32_t frame)> hook) {
@@ -169,7 +211,9 @@ private:
     void postStatus(int32_t code);
     void handleStatus(int32_t code, int32_t data);
     skvObject* frameSound();
-    int32_t frameScript();
+    // The script runtime's engine uses this engine's link while it is bound here.
+    void linkRuntime();
+    void applyScriptCursor();
     void flushed();
     uint32_t ticksNow() const;
     void clearWait();
@@ -183,7 +227,7 @@ private:
     qmsObjectManager* store_ = nullptr;
     std::unique_ptr<ScoreCompositor> stageScore_;
     std::unique_ptr<SoundControl> sound_;
-    std::unique_ptr<ScoreInput> input_;
+    std::unique_ptr<EngineLink> link_;
     std::unique_ptr<WindowStatusSink> sink_;
     std::function<void(int32_t)> frameShown_;
 
@@ -204,8 +248,12 @@ private:
     uint32_t timeoutLength_ = kDefaultTimeoutTicks;
     int32_t timeoutOnMouse_ = 0;
     int32_t timeoutEveryFrame_ = 0;
-    DWORD lastMouse_ = 0, lastKey_ = 0;
+    DWORD lastMouse_ = 0, lastKey_ = 0, lastClick_ = 0, lastRoll_ = 0;
     POINT mouse_{0, 0};
+    int32_t buttonDown_ = 0;
+    int32_t doubleClick_ = 0;
+    int32_t mouseCast_ = 0;
+    int32_t scriptCursor_ = -1; // none chosen: the score's own cursors
     HANDLE startEvent_ = nullptr;
     HANDLE stopEvent_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "gfx/dib.h"
 #include "movie/score.h"
 #include "net/moviestream.h"
+#include "player/playerclasses.h"
 #include "player/windowstatussink.h"
 #include "script/runtime.h"
 
@@ -18,6 +19,8 @@ constexpr int32_t kDefaultStageWidth = 512, kDefaultStageHeight = 384;
 
 skvPlayer::skvPlayer(HWND window, int32_t width, int32_t height)
     : stageWidth_(width), stageHeight_(height) {
+    // The stream this player opens is read through the class registry.
+    registerPlayerClasses();
     if (window) setWindow(window);
 }
 

@@ -54,7 +54,7 @@ public:
     BrowserLink* urlCallback() const { return urlCallback_; }
     // The "BUFFERING" picture; ignored when one is set.
     void setSplash(std::unique_ptr<nDIB> splash);
-    // Makes the sound output of every engine this controller creates (none: a silent one).
+    // Makes the sound output of every engine this controller creates (none: the wave output).
     void setSoundFactory(std::function<std::unique_ptr<SoundControl>()> factory);
     void setRateHint(int32_t hint) { rateHint_ = hint; }
     // Keeps the cache file of each movie after it closes.

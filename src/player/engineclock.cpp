@@ -119,8 +119,7 @@ void skvAnimationPlayer::advanceFrame() {
             return;
         }
     }
-    if (sound_->fadeRunning()) sound_->fadeStep();
-    sound_->restoreVolumeIfPending();
+    sound_->onFrameAdvance();
     schedule();
 }
 

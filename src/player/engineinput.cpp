@@ -1,7 +1,12 @@
-// The engine's input handlers, the delay timer, sound operations and what scripts ask of sprites.
+// The engine's input handlers, the delay timer, the cursor scripts choose, sound operations and
+// what scripts ask of sprites. Clicks go to the score, which hit-tests its sprites and hands the
+// events back to the engine (ScoreEvents) for the script runtime.
 #include "core/status.h"
+#include "gfx/sprite.h"
+#include "movie/cursors.h"
 #include "movie/score.h"
 #include "player/animationplayer.h"
+#include "script/playerlink.h"
 #include "script/runtime.h"
 
 namespace skv {
@@ -24,23 +29,32 @@ void skvAnimationPlayer::onTimer() {
     clearWait();
 }
 
+DWORD skvAnimationPlayer::lastEventTime() const {
+    return lastMouse_ > lastKey_ ? lastMouse_ : lastKey_;
+}
+
 void skvAnimationPlayer::onLButtonDown(int32_t x, int32_t y) {
-    lastMouse_ = GetTickCount();
+    lastMouse_ = lastClick_ = GetTickCount();
+    buttonDown_ = 1;
+    doubleClick_ = 0;
     if (!playing_.load()) return;
     if (compositor().waitMode() == 128) compositor().setWaitMode(0);
     if (timeoutOnMouse_) restartTimeout();
-    if (score_) input_->mouseDown(*score_, runtime_, x, y);
+    if (score_) score_->mouseDown(x, y);
 }
 
 void skvAnimationPlayer::onLButtonUp(int32_t x, int32_t y) {
     lastMouse_ = GetTickCount();
-    if (playing_.load() && score_) input_->mouseUp(*score_, runtime_, x, y);
+    buttonDown_ = 0;
+    if (playing_.load() && score_) score_->mouseUp(x, y);
 }
 
 void skvAnimationPlayer::onLButtonDblClk(int32_t x, int32_t y) {
-    lastMouse_ = GetTickCount();
+    lastMouse_ = lastClick_ = GetTickCount();
+    buttonDown_ = 1;
+    doubleClick_ = 1;
     if (playing_.load() || !score_ || !callback_) return;
-    const int32_t member = input_->castNumberAt(*score_, x, y);
+    const int32_t member = score_->castNumberAt(x, y);
     viewMutex()->unlock();
     callback_->onStatus(kStsMemberClicked, member > 0 ? member : 0);
     viewMutex()->lock();
@@ -57,11 +71,20 @@ void skvAnimationPlayer::onRButtonDown(int32_t x, int32_t y) {
 
 void skvAnimationPlayer::onMouseMove(int32_t x, int32_t y) {
     lastMouse_ = GetTickCount();
-    if (playing_.load()) mouse_ = POINT{x, y};
+    if (!playing_.load()) return;
+    mouse_ = POINT{x, y};
+    if (!score_) return;
+    score_->setMouseMovePosition(mouse_);
+    // Rolling onto another member (or off every one) is what "lastRoll" counts from.
+    const int32_t cast = std::max(score_->castNumberAt(x, y), 0);
+    if (cast != mouseCast_) {
+        mouseCast_ = cast;
+        lastRoll_ = lastMouse_;
+    }
 }
 
 void skvAnimationPlayer::onSetCursor(int32_t x, int32_t y) {
-    if (playing_.load() && score_) input_->mouseMove(*score_, x, y);
+    if (playing_.load() && score_) score_->mouseMove(x, y);
 }
 
 void skvAnimationPlayer::onKeyDown() {
@@ -71,6 +94,35 @@ void skvAnimationPlayer::onKeyDown() {
 
 void skvAnimationPlayer::onWaveDone(LPARAM header) {
     sound_->waveDone(header);
+}
+
+// --- the cursor scripts choose -------------------------------------------------------------
+
+void skvAnimationPlayer::setScriptCursor(int32_t cursor) {
+    scriptCursor_ = cursor;
+    applyScriptCursor();
+}
+
+void skvAnimationPlayer::applyScriptCursor() {
+    if (scriptCursor_ < 0) return; // the score's own cursors
+    HCURSOR h = nullptr;
+    switch (scriptCursor_) {
+    case kCursorNone:
+        break;
+    case kCursorPlugIn:
+        h = loadPluginCursor(kClickCursor);
+        break;
+    case kCursorPlugIn2:
+        h = loadPluginCursor(kWaitCursor);
+        break;
+    default:
+        h = LoadCursorA(nullptr, MAKEINTRESOURCEA(scriptCursor_));
+        if (!h) h = LoadCursorA(nullptr, IDC_ARROW);
+        break;
+    }
+    // The score shows it over the stage from now on (set-cursor asks the score each time).
+    if (score_) score_->setCursorHandle(h);
+    SetCursor(h);
 }
 
 // --- sound --------------------------------------------------------------------------------
@@ -137,13 +189,18 @@ RECT skvAnimationPlayer::spriteRect(int32_t sprite) {
     NMTX_SCOPED(guard, viewMutex());
     RECT r{0, 0, 0, 0};
     SpriteChannel* c = score_ ? score_->propertyChannel(sprite) : nullptr;
-    if (!c || !score_->findMemberWaiting(c->castNumber())) return r;
-    // The channel places the member by its top-left corner; a registration point the member
-    // carries moves it by that offset.
-    r.left = c->left();
-    r.top = c->top();
-    r.right = r.left + c->width();
-    r.bottom = r.top + c->height();
+    skvObject* member = c ? score_->findMemberWaiting(c->castNumber()) : nullptr;
+    if (!member) return r;
+    // A bitmap sprite stands where its registration point puts it, as it places itself.
+    int32_t x = c->left(), y = c->top();
+    if (auto* s = dynamic_cast<NSprite*>(member)) {
+        x += s->getRegistrationX();
+        y += s->getRegistrationY();
+    }
+    r.left = x;
+    r.top = y;
+    r.right = x + c->width();
+    r.bottom = y + c->height();
     return r;
 }
 
@@ -158,6 +215,18 @@ int32_t skvAnimationPlayer::spriteIntersects(int32_t a, int32_t b) {
     const RECT ra = spriteRect(a), rb = spriteRect(b);
     RECT out;
     return IntersectRect(&out, &ra, &rb) ? 1 : 0;
+}
+
+int32_t skvAnimationPlayer::rollOver(int32_t sprite) {
+    NMTX_SCOPED(guard, viewMutex());
+    SpriteChannel* c = score_ ? score_->propertyChannel(sprite) : nullptr;
+    if (!c) return 0;
+    if (c->isShape())
+        return mouse_.x >= c->left() && mouse_.x < c->left() + c->width() && mouse_.y >= c->top() &&
+               mouse_.y < c->top() + c->height();
+    if (c->castNumber() == 0 || !score_->visibility(sprite)) return 0;
+    skvObject* member = score_->findMemberWaiting(c->castNumber());
+    return member && !member->hidden && member->hitTest(c, mouse_) ? 1 : 0;
 }
 
 } // namespace skv

@@ -35,7 +35,7 @@ struct HeadlessOptions {
     std::string logPath;
     // A directory for frame-NNNNN.png, one per frame shown (none: no pictures).
     std::string framesDir;
-    // The sound output of the engine (none: silent).
+    // The sound output of the engine (none: the wave output device).
     std::function<std::unique_ptr<SoundControl>()> sound;
     // Called on the engine thread with the view lock held after each frame shown.
     std::function<void(skvPlayer&, int32_t frame)> onFrame;

@@ -61,6 +61,12 @@ void SilentSound::fadeStep() {
     if (level_ == 0) restorePending_ = 1;
 }
 
+void SilentSound::onFrameAdvance() {
+    const bool restore = restorePending_ != 0;
+    fadeStep();
+    if (restore) restoreVolumeIfPending();
+}
+
 void SilentSound::restoreVolumeIfPending() {
     if (!restorePending_) return;
     volume_ = target_;

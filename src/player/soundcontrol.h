@@ -1,6 +1,7 @@
 // SoundControl: the engine's one wave output, as the engine uses it. The engine decides when a
 // sound may start (never while sound is off) and calls in under the view lock; the output owns
-// the device, its buffers, the current sound, the volume and fades.
+// the device, its buffers, the current sound, the volume and fades. WaveSound (wavesound.h) is
+// the one a player gets unless told otherwise.
 //
 // SilentSound is the output of a player without a device: it remembers the current sound as the
 // device would but plays nothing, so a sound is never busy, and it keeps a volume and runs fades
@@ -14,13 +15,15 @@
 namespace skv {
 
 class skvObject;
+class SoundOutputHost;
 
 class SoundControl {
 public:
     virtual ~SoundControl() = default;
 
-    // Where buffer-done messages go (the stage window).
-    virtual void setWindow(HWND window) = 0;
+    // The engine: where buffer-done messages go (its stage window), its tempo and whether
+    // sound is off. Given once, before any other call.
+    virtual void setHost(SoundOutputHost* host) = 0;
     // Starts a wave (an NWave member), replacing the current sound.
     virtual void playSound(skvObject* wave) = 0;
     // Resets the device; the current sound is forgotten.
@@ -45,16 +48,18 @@ public:
     virtual void fadeIn(int32_t ticks, uint32_t frameIntervalMs) = 0;
     virtual void fadeOut(int32_t ticks, uint32_t frameIntervalMs) = 0;
     virtual bool fadeRunning() const = 0;
+    // One step of the running fade (each tick while the engine waits).
     virtual void fadeStep() = 0;
-    // At a frame advance: a fade that reached silence gives the volume back.
-    virtual void restoreVolumeIfPending() = 0;
+    // At every frame advance: one fade step, and the volume given back when an earlier step
+    // ended a fade in silence (so that the silence lasts a frame).
+    virtual void onFrameAdvance() = 0;
     // Forgets any fade.
     virtual void resetFade() = 0;
 };
 
 class SilentSound : public SoundControl {
 public:
-    void setWindow(HWND) override {}
+    void setHost(SoundOutputHost*) override {}
     void playSound(skvObject* wave) override { current_ = wave; }
     void stopSound() override { current_ = nullptr; }
     void replaySound() override {}
@@ -69,7 +74,9 @@ public:
     void fadeOut(int32_t ticks, uint32_t frameIntervalMs) override;
     bool fadeRunning() const override { return mode_ != 0; }
     void fadeStep() override;
-    void restoreVolumeIfPending() override;
+    void onFrameAdvance() override;
+    // A fade that reached silence gives the volume back.
+    void restoreVolumeIfPending();
     void resetFade() override { mode_ = 0, restorePending_ = 0; }
 
 private:

@@ -70,6 +70,11 @@ public:
     // At every frame advance: one fade step, and the volume put back when an earlier step
     // ended a fade at level 0.
     void onFrameAdvance();
+    // Forgets a running fade and a pending restore (a new playback starts without them).
+    void resetFade() {
+        fadeMode_ = kFadeNone;
+        restorePending_ = 0;
+    }
 
     NWave* currentSound() const { return current_; }
     bool deviceOpen() const { return device_ != nullptr; }

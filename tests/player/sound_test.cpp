@@ -1,11 +1,17 @@
 // The engine's use of its sound output: a frame's sound starts when the frame reaches the window,
 // the same sound on the next frame is not started again, a wait for the sound (tempo 135) holds
-// the frame while the output is busy, and the end of the movie closes the device.
+// the frame while the output is busy, and the end of the movie closes the device. With the real
+// output a sound member's samples reach the wave device at the time of its frame.
 #include <atomic>
 #include <mutex>
 
+#include "platform/clock.h"
+#include "platform/mmsystem.h"
 #include "player/controller.h"
+#include "player/wavesound.h"
 #include "player_fixture.h"
+#include "sound/soundclasses.h"
+#include "sound/wave.h"
 
 using namespace skv;
 using namespace skv::test;
@@ -122,6 +128,113 @@ TEST(EngineSound, FadesStepPerFrameAndGiveTheVolumeBack) {
     while (s.fadeRunning())
         s.fadeStep();
     EXPECT_EQ(s.volume(), 0x90009000u);
+}
+
+// The capture backend for one test, at full volume, and the null one again afterwards.
+class CapturedWaves {
+public:
+    CapturedWaves() {
+        platform::selectWaveOutput(platform::WaveBackend::Capture);
+        platform::clearWaveCapture();
+        waveOutSetVolume(nullptr, 0xFFFFFFFFu);
+    }
+    ~CapturedWaves() {
+        platform::clearWaveCapture();
+        platform::selectWaveOutput(platform::WaveBackend::Null);
+    }
+};
+
+// A raw 8-bit sound of `frames` samples at 11025 per second: a ramp, so every sample tells where
+// it came from.
+void makeRamp(NWave& w, int32_t number, int32_t frames, int32_t loops = 0) {
+    w.setClassId(CLSID_NWave);
+    w.objectId = memberGuid(number);
+    w.storageKind = NWave::kStorageRaw;
+    w.allocate(frames, 11025, 8, 1);
+    for (size_t i = 0; i < w.samples.size(); ++i)
+        w.samples[i] = static_cast<uint8_t>(i % 251);
+    w.loops = loops;
+}
+
+struct SoundRun {
+    std::vector<uint64_t> frameTimes; // platform clock, per frame shown
+    std::vector<platform::PlayedWave> played;
+    bool completed = false;
+};
+
+SoundRun playWithCapture(MovieSpec& m) {
+    registerSoundClasses();
+    HeadlessOptions o;
+    o.url = movieFile(m);
+    SoundRun r;
+    o.onFrame = [&r](skvPlayer& p, int32_t) {
+        r.frameTimes.push_back(platform::clockNowMs());
+        EXPECT_NE(dynamic_cast<WaveSound*>(&p.engine()->sound()), nullptr)
+            << "the player's own output is the wave device";
+    };
+    HeadlessRun run(o);
+    r.completed = run.run().completed;
+    r.played = platform::waveCapture();
+    return r;
+}
+
+TEST(EngineSound, AFramesSoundMemberReachesTheDeviceAtTheFramesTime) {
+    CapturedWaves capture;
+    // 2205 samples: 200 ms. Frame 2 names it and waits for it (tempo 135).
+    NWave wave;
+    makeRamp(wave, 50, 2205);
+    MovieSpec m;
+    m.names = {"enterFrame"};
+    m.frames.frame(sprite(1, 40, 0, 0, 4, 4));
+    m.frames.frame(std::vector<Record>{sound(50), tempo(135)});
+    m.frames.frame(std::vector<Record>{tempo(8), sound(0)});
+    m.frames.frame(std::vector<Record>{{at(2, 10), le16(4)}});
+    m.blocks = {{40, 35}};
+    m.extra = {&wave};
+    SoundRun r = playWithCapture(m);
+    ASSERT_TRUE(r.completed);
+    ASSERT_EQ(r.frameTimes.size(), 5u); // frame 1 twice, then 2, 3, 4
+    ASSERT_EQ(r.played.size(), 1u);
+    const platform::PlayedWave& w = r.played[0];
+    EXPECT_EQ(w.startMs, r.frameTimes[2]) << "the sound starts with the picture of its frame";
+    EXPECT_EQ(w.format.nSamplesPerSec, 11025u);
+    EXPECT_EQ(w.format.wBitsPerSample, 8);
+    EXPECT_EQ(w.samples, wave.samples) << "every sample, unchanged at full volume";
+    // The wait for the sound ends with the device's buffer-done message on the stage window.
+    EXPECT_GE(r.frameTimes[3] - r.frameTimes[2], 200u);
+    EXPECT_LT(r.frameTimes[3] - r.frameTimes[2], 215u);
+}
+
+TEST(EngineSound, ALoopingSoundPlaysUntilTheNextSoundReplacesIt) {
+    CapturedWaves capture;
+    // A 50 ms loop from frame 2, replaced on frame 4 by a 20 ms sound.
+    NWave loop, next;
+    makeRamp(loop, 50, 551, 1);
+    makeRamp(next, 51, 220);
+    MovieSpec m;
+    m.names = {"enterFrame"};
+    m.frames.frame(sprite(1, 40, 0, 0, 4, 4));
+    m.frames.frame(std::vector<Record>{sound(50)});
+    m.frames.frame(std::vector<Record>{{at(2, 10), le16(2)}});
+    m.frames.frame(std::vector<Record>{sound(51)});
+    m.frames.frame(std::vector<Record>{{at(2, 10), le16(4)}});
+    m.blocks = {{40, 35}};
+    m.extra = {&loop, &next};
+    SoundRun r = playWithCapture(m);
+    ASSERT_TRUE(r.completed);
+    ASSERT_EQ(r.frameTimes.size(), 6u);
+    ASSERT_EQ(r.played.size(), 2u);
+    EXPECT_EQ(r.played[0].startMs, r.frameTimes[2]);
+    EXPECT_EQ(r.played[1].startMs, r.frameTimes[4]);
+    // The loop went round for the two frame intervals (2 x 129 ms) before frame 4 reset it.
+    const uint64_t heardMs = r.played[0].samples.size() * 1000 / 11025;
+    EXPECT_GE(heardMs + 1, r.frameTimes[4] - r.frameTimes[2]);
+    EXPECT_LE(heardMs, r.frameTimes[4] - r.frameTimes[2] + 1);
+    EXPECT_EQ(
+        std::vector<uint8_t>(r.played[0].samples.begin() + 551, r.played[0].samples.begin() + 1102),
+        loop.samples)
+        << "the second pass repeats the first";
+    EXPECT_EQ(r.played[1].samples, next.samples);
 }
 
 } // namespace

@@ -340,7 +340,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
         return nullptr;
     }
     const int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
-    static const int known[] = {32512, 32513, 32514, 32515, 32648, 32649};
+    static const int known[] = {32512, 32513, 32514, 32515, 32646, 32648, 32649};
     if (std::find(std::begin(known), std::end(known), id) == std::end(known)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
