@@ -56,9 +56,16 @@ void skvPlayer::setSoundFactory(std::function<std::unique_ptr<SoundControl>()> f
     soundFactory_ = std::move(factory);
 }
 
+void skvPlayer::setUrlCallback(BrowserLink* link) {
+    urlCallback_ = link;
+    if (engine_) engine_->setBrowserLink(link);
+}
+
 void skvPlayer::createEngine() {
     engine_ = std::make_unique<skvAnimationPlayer>(this);
     engine_->setCallback(callback_);
+    // Scripts reach the page, text and preload requests through the host's link.
+    engine_->setBrowserLink(urlCallback_);
     if (soundFactory_) engine_->setSoundControl(soundFactory_());
     engine_->setStageSize(kDefaultStageWidth, kDefaultStageHeight);
 }

@@ -50,7 +50,7 @@ public:
 
     void setHostCallback(PlayerCallback* callback);
     // The host's page, text and preload requests and the embed parameters, for the scripts.
-    void setUrlCallback(BrowserLink* link) { urlCallback_ = link; }
+    void setUrlCallback(BrowserLink* link);
     BrowserLink* urlCallback() const { return urlCallback_; }
     // The "BUFFERING" picture; ignored when one is set.
     void setSplash(std::unique_ptr<nDIB> splash);
