@@ -14,13 +14,15 @@ namespace {
 std::atomic<const ClassRegistration*> gHead{nullptr};
 
 CRITICAL_SECTION* registrationLock() {
-    // Created on the first registration, lives for the life of the module.
-    static CRITICAL_SECTION* cs = [] {
-        auto* c = new CRITICAL_SECTION;
-        InitializeCriticalSection(c);
-        return c;
-    }();
-    return cs;
+    // Created on the first registration and deleted when the module unloads (a plug-in is
+    // unloaded by its browser). Every registration is made after it, so it outlives them all.
+    struct Lock {
+        CRITICAL_SECTION cs;
+        Lock() { InitializeCriticalSection(&cs); }
+        ~Lock() { DeleteCriticalSection(&cs); }
+    };
+    static Lock lock;
+    return &lock.cs;
 }
 
 const ClassRegistration* findEntry(const GUID& classId) {
