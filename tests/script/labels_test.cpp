@@ -2,6 +2,7 @@
 
 #include "script/framelabels.h"
 #include "script/nametables.h"
+#include "host_fixture.h"
 
 using namespace skv;
 
@@ -9,22 +10,7 @@ namespace {
 
 // A table from (frame, text) pairs, in the stored layout.
 FrameLabelTable table(const std::vector<std::pair<int16_t, std::string>>& labels) {
-    std::vector<uint8_t> b;
-    auto put16 = [&](int v) {
-        b.push_back(uint8_t(v));
-        b.push_back(uint8_t(v >> 8));
-    };
-    put16(int(labels.size()));
-    std::string text;
-    for (const auto& [frame, t] : labels) {
-        put16(frame);
-        put16(int(text.size()));
-        text += t;
-    }
-    put16(0);
-    put16(int(text.size()));
-    b.insert(b.end(), text.begin(), text.end());
-    return FrameLabelTable(b);
+    return skvtest::labelTable(labels);
 }
 
 TEST(FrameLabels, FrameOfALabelMatchesWholeNamesIgnoringCase) {
