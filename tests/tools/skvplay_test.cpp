@@ -8,12 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
-// GCC 12 warns falsely inside <regex> when sanitizers are on (maybe-uninitialized in its
-// automaton), which -Werror would make fatal.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
-#pragma GCC diagnostic pop
 #include <sstream>
 #include <string>
 #include <vector>
