@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gfx/dib.h"
+#include "gfx/shape.h"
 #include "movie/score.h"
 
 namespace skv {
@@ -85,7 +86,10 @@ void skvScoreCursor::mergePuppets(skvScore* score) {
         if (!p.isPuppet()) continue;
         p.setScriptNumber(current[i].scriptNumber());
         if (score && p.castNumber() != previous[i].castNumber()) {
-            if (auto* bitmap = dynamic_cast<nDIB*>(score->findMemberWaiting(p.castNumber()))) {
+            // A shape member is as large as the channel says; its picture is only the empty
+            // 4 x 4 every member starts with, and would shrink the shape to that.
+            auto* bitmap = dynamic_cast<nDIB*>(score->findMemberWaiting(p.castNumber()));
+            if (bitmap && !dynamic_cast<skvShape*>(bitmap)) {
                 p.setWidth(static_cast<int16_t>(bitmap->width()));
                 p.setHeight(static_cast<int16_t>(bitmap->height()));
             }

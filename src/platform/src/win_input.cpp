@@ -209,7 +209,10 @@ void injectMouseMove(int x, int y) {
 }
 
 void injectMouseButton(MouseButton button, bool down, int x, int y) {
-    setCursorPos(POINT{x, y});
+    // A pointer that has to travel to the button's position passes through a move first, as a
+    // real mouse's does, so that whoever tracks the pointer sees where the press happens.
+    const POINT was = cursorPos();
+    if (was.x != x || was.y != y) injectMouseMove(x, y);
     const int vk = button == MouseButton::Left    ? VK_LBUTTON
                    : button == MouseButton::Right ? VK_RBUTTON
                                                   : VK_MBUTTON;

@@ -29,22 +29,26 @@ void whichFrame(skvc::Fields& f, int32_t* frame, int32_t* shown) {
                     "the run showed)");
 }
 
-// One [[run.events]] entry as a line of an input script.
+// One [[run.events]] entry as a line of an input script: a click, a press or a release of the
+// left button, a move of the mouse or a key.
 std::string eventLine(skvc::Fields& f) {
     const std::optional<int64_t> at = f.integer("at", 0, INT32_MAX);
     if (!at) f.failTable("an event needs 'at' (milliseconds after play)");
-    const auto click = f.pair("click", 0, 4096);
-    const auto move = f.pair("move", 0, 4096);
-    const std::optional<std::string> key = f.string("key");
-    if ((click.has_value()) + (move.has_value()) + (key.has_value()) != 1)
-        f.failTable("an event is one of click = [x, y], move = [x, y] or key = \"NAME\"");
     std::string line = std::to_string(*at) + " ";
-    if (click)
-        line += "click " + std::to_string(click->first) + " " + std::to_string(click->second);
-    else if (move)
-        line += "move " + std::to_string(move->first) + " " + std::to_string(move->second);
-    else
+    int given = 0;
+    for (const char* kind : {"click", "press", "release", "move"})
+        if (const auto p = f.pair(kind, 0, 4096)) {
+            line += std::string(kind) + " " + std::to_string(p->first) + " " +
+                    std::to_string(p->second);
+            ++given;
+        }
+    if (const std::optional<std::string> key = f.string("key")) {
         line += "key " + *key;
+        ++given;
+    }
+    if (given != 1)
+        f.failTable("an event is one of click = [x, y], press = [x, y], release = [x, y], "
+                    "move = [x, y] or key = \"NAME\"");
     return line + "\n";
 }
 
