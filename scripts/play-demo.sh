@@ -3,7 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-export CCACHE_DIR=${CCACHE_DIR:-$PWD/build/.ccache}
 scripts/build.sh release
 bin=build/release/bin
 # The build compiles every example movie into build/release/examples/.
@@ -12,10 +11,11 @@ if [ -x "$bin/skvplay" ]; then
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$bin/skvplay" "$demo" "$@"
   fi
-  # No display: play headless and keep what was shown.
+  # No display: play headless and keep what was shown. A scripted visitor clicks the button
+  # (examples/demo/visitor.input), as nobody is there to do it.
   out=build/release/demo-run
   rm -rf "$out" && mkdir -p "$out"
-  "$bin/skvplay" --headless --seconds 30 --frames "$out/frames" \
+  "$bin/skvplay" --headless --seconds 30 --input examples/demo/visitor.input --frames "$out/frames" \
     --contact-sheet "$out/contact-sheet.png" --log "$out/log.jsonl" "$demo" "$@"
   echo "No display here, so the demo played headless."
   echo "Frames:        $out/frames/"

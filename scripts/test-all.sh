@@ -4,7 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-export CCACHE_DIR=${CCACHE_DIR:-$PWD/build/.ccache}
 jobs=$(nproc)
 export CTEST_PARALLEL_LEVEL=$jobs
 # ThreadSanitizer cannot map its shadow memory on kernels with high ASLR entropy; run its tests

@@ -86,7 +86,12 @@ int32_t nAnimation::createBuffers(int32_t width, int32_t height, int32_t bitsPer
 }
 
 void nAnimation::setPalette(skvPalette* palette) {
-    if (palette && (!palette_ || !(palette->objectId == palette_->objectId))) palette_ = palette;
+    if (palette && (!palette_ || !(palette->objectId == palette_->objectId))) {
+        palette_ = palette;
+        // New colours show everywhere on the stage, not just where sprites changed: the whole
+        // stage goes to the window with this frame.
+        forceFullRedraw_ = 1;
+    }
     if (!palette_) return;
     display_.setColourTable(palette_->colours, 256, paletteUse_);
     HPALETTE handle = display_.getPaletteHandle();
@@ -101,24 +106,36 @@ void nAnimation::prepareForRender() {
     if (score_ && picture && score_->frameHasTransition()) {
         if (nDIB* before = previous_.getDIB()) before->copyFrom(*picture);
     }
-    if (score_) {
-        // The index comes from the stream: only its low byte can name a palette entry.
-        const uint8_t index = static_cast<uint8_t>(score_->stageColourIndex());
-        const COLORREF colour = palette_ ? colourOf(palette_->colours[index]) : RGB(0, 0, 0);
-        if (colour != stageColour_) {
-            stageColour_ = colour;
-            forceFullRedraw_ = 1;
-        }
-        UINT fill = GetNearestPaletteIndex(display_.getPaletteHandle(), colour);
-        if (fill == CLR_INVALID) fill = 0;
-        if (picture && picture->bits())
-            std::memset(picture->bits(), static_cast<int>(fill), picture->pixelBytes());
-    }
+    if (score_) fillStageColour();
     if (forceFullRedraw_) {
         dirtyCount_ = kWholeStage;
         forceFullRedraw_ = 0;
     }
     stopSoundPending_ = 0;
+}
+
+void nAnimation::fillStageColour() {
+    if (!score_) return;
+    // The index comes from the stream: only its low byte can name a palette entry.
+    const uint8_t index = static_cast<uint8_t>(score_->stageColourIndex());
+    const COLORREF colour = palette_ ? colourOf(palette_->colours[index]) : RGB(0, 0, 0);
+    if (colour != stageColour_) {
+        stageColour_ = colour;
+        forceFullRedraw_ = 1;
+    }
+    UINT fill = GetNearestPaletteIndex(display_.getPaletteHandle(), colour);
+    if (fill == CLR_INVALID) fill = 0;
+    nDIB* picture = display_.getDIB();
+    if (picture && picture->bits())
+        std::memset(picture->bits(), static_cast<int>(fill), picture->pixelBytes());
+    filledWith_ = palette_;
+}
+
+void nAnimation::stagePaletteChanged() {
+    // The frame's palette arrives after the stage was cleared in the colour of the one before;
+    // clear it again before the sprites draw, or the first frame and every frame that changes
+    // the palette would show the old palette's stage colour.
+    if (palette_ != filledWith_) fillStageColour();
 }
 
 void nAnimation::render(StageScore* score, int32_t quiet) {

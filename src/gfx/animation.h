@@ -46,6 +46,9 @@ public:
     // Makes the palette (none: the current one again) the stage's colours.
     void setPalette(skvPalette* palette);
     void prepareForRender();
+    // The score's frame made a palette the stage's: the stage is cleared again in the stage
+    // colour of that palette if it was cleared with another (before any sprite draws).
+    void stagePaletteChanged();
     void render(StageScore* score, int32_t quiet);
     void addDirtyRect(const RECT& rect);
     // The bounds of a bitmap member; other members have none to add.
@@ -83,6 +86,8 @@ public:
     int32_t paletteUse() const { return paletteUse_; }
 
 private:
+    void fillStageColour();
+
     nOSB previous_;
     nDisplayOSB display_;
     int32_t width_ = 0, height_ = 0;
@@ -95,6 +100,7 @@ private:
     RECT dirty_[kMaxDirtyRects]{};
     GUID lastSound_{};
     int32_t forceFullRedraw_ = 1;
+    const skvPalette* filledWith_ = nullptr; // the palette of the last stage clear
     int32_t realizePending_ = 0;
     int32_t stopSoundPending_ = 0;
     StageScore* score_ = nullptr;

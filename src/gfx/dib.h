@@ -176,6 +176,8 @@ protected:
     // they are.
     virtual void toStoredPixels(std::vector<uint8_t>& pixels) const {}
     virtual void fromStoredPixels(std::vector<uint8_t>& pixels) const {}
+    // Forgets every mapping: the pixels are taken to hold authored indices again.
+    void clearMappingHistory();
 
 private:
     void dropPixels();
@@ -183,7 +185,6 @@ private:
     // Replaces header, colour table and pixels (owned from now on); drops the mask and the
     // mapping history, which belonged to the old pixels. 0 when out of memory (nothing changed).
     int32_t adopt(const DibInfo& info, std::vector<uint8_t> pixels);
-    void clearMappingHistory();
     // Pixels as one byte each at the 8-bit stride, whatever the header's bit count.
     std::vector<uint8_t> pixelsAs8Bit() const;
 

@@ -1,5 +1,7 @@
 #include "gfx/sprite.h"
 
+#include <algorithm>
+
 #include "core/archive.h"
 #include "core/classids.h"
 #include "gfx/animation.h"
@@ -113,11 +115,33 @@ bool NSprite::matchStagePalette(nAnimation& stage) {
         fillColoursForFirstDraw(scorePalette, palette->colours);
     }
     if (!guidEqual(palette->objectId, paletteId) || remapNeeded) {
+        restoreUnmapped();
         mapToPalette(stage.getDisplayOSB()->getPaletteHandle());
         remapNeeded = 0;
         paletteId = palette->objectId;
     }
     return true;
+}
+
+void NSprite::restoreUnmapped() {
+    uint8_t* pixels = bits();
+    RGBQUAD* table = colours();
+    if (!pixels || !table || bitCount() != 8) {
+        unmappedPixels_.clear();
+        return;
+    }
+    const size_t n = pixelBytes();
+    // Fresh pixels (a first draw, a decoded JPEG) or pixels that changed size are what the
+    // mapping starts from; otherwise start again from the copy taken before the first mapping,
+    // so that going from palette to palette never maps colours that a mapping already moved.
+    if (remapNeeded || !isMapped() || unmappedPixels_.size() != n) {
+        unmappedPixels_.assign(pixels, pixels + n);
+        std::copy(table, table + 256, unmappedColours_.begin());
+        return;
+    }
+    std::copy(unmappedPixels_.begin(), unmappedPixels_.end(), pixels);
+    std::copy(unmappedColours_.begin(), unmappedColours_.end(), table);
+    clearMappingHistory();
 }
 
 void NSprite::drawWithInk(nAnimation& stage, int32_t inkNumber) {

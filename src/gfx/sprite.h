@@ -17,8 +17,10 @@
 // (4 among them) draws transparently. Reading a sprite rebuilds it.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "core/guid.h"
 #include "core/spritechannel.h"
@@ -99,9 +101,16 @@ protected:
     // The stage's palette as the bitmap must match it: colour table on the first draw, remapped
     // when the palette changed. False when the view has no compositor.
     bool matchStagePalette(nAnimation& stage);
+    // Puts back the pixels and colours the bitmap had before it was first mapped (or takes a
+    // copy of them when they are new), so that each mapping starts from the authored colours.
+    void restoreUnmapped();
     // Calls the ink routine of `ink` for the bitmap at its position; nothing for an ink outside
     // the table or an empty entry.
     void drawWithInk(nAnimation& stage, int32_t inkNumber);
+
+private:
+    std::vector<uint8_t> unmappedPixels_;
+    std::array<RGBQUAD, 256> unmappedColours_{};
 };
 
 // The stage compositor behind a view, or null.

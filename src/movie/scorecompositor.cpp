@@ -31,7 +31,9 @@ void ScoreCompositor::addDirtyMember(skvObject* member) {
 }
 
 void ScoreCompositor::paletteChanged() {
-    if (stage_) stage_->setRealizePending(1);
+    if (!stage_) return;
+    stage_->stagePaletteChanged();
+    stage_->setRealizePending(1);
 }
 
 void ScoreCompositor::setWaitMode(int32_t mode) {

@@ -111,14 +111,17 @@ TEST_F(Input, AScriptArrivesAsWindowMessagesAtItsVirtualTimes) {
         got.emplace_back(s.message, s.time - start);
     }
     // The focus has the keys, Ctrl included; WM_CHAR, posted by TranslateMessage, comes before
-    // the key's release, which is input.
+    // the key's release, which is input. The pointer moves to the click at 200 before the
+    // button goes down; the right click at 300 is where it already is.
     std::vector<std::pair<UINT, DWORD>> want{
-        {WM_MOUSEMOVE, 100},   {WM_LBUTTONDOWN, 200}, {WM_LBUTTONUP, 200}, {WM_KEYDOWN, 300},
+        {WM_MOUSEMOVE, 100},   {WM_MOUSEMOVE, 200},   {WM_LBUTTONDOWN, 200},
+        {WM_LBUTTONUP, 200},   {WM_KEYDOWN, 300},
         {WM_RBUTTONDOWN, 300}, {WM_RBUTTONUP, 300},   {WM_KEYDOWN, 400},   {WM_CHAR, 400},
         {WM_KEYUP, 400},       {WM_KEYUP, 800}};
     EXPECT_EQ(got, want);
     auto of = [](UINT msg) { return messageLog().of(msg).front(); };
     EXPECT_EQ(of(WM_MOUSEMOVE).lParam, MAKELPARAM(10, 10)); // client coordinates of the stage
+    EXPECT_EQ(messageLog().of(WM_MOUSEMOVE).back().lParam, MAKELPARAM(20, 20));
     EXPECT_EQ(of(WM_LBUTTONDOWN).wParam, WPARAM(MK_LBUTTON));
     EXPECT_EQ(of(WM_RBUTTONDOWN).wParam, WPARAM(MK_RBUTTON | MK_CONTROL));
     EXPECT_TRUE(ctrlDuringRightClick);

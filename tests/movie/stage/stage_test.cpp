@@ -185,19 +185,17 @@ TEST_F(Playing, FramesOfBitmapMembersReachThePageExactly) {
                                   .block(5, 5, 2, 2, 'Y')
                                   .rows));
 
-    // Frame 4: the stage colour is palette entry 20, red in palette 7...
+    // Frame 4: the stage colour is palette entry 20, red in palette 7, the stage's until now;
+    // but frame 4 makes palette 8 the stage's, where entry 20 is purple, and the stage takes
+    // that colour in this very frame. The sprites keep their colours.
     score.setStageColour(kRed);
+    const Picture purple =
+        Picture('P').block(12, 2, 4, 4, 'R').block(4, 4, 4, 4, 'G').block(5, 5, 2, 2, 'P');
     play(true);
-    EXPECT_EQ(shown(), onPage(Picture('R').block(4, 4, 4, 4, 'G').block(5, 5, 2, 2, 'R').rows));
+    EXPECT_EQ(shown(), onPage(purple.rows));
     EXPECT_EQ(s.compositor().currentPalette(), eight);
-
-    // ...and purple in palette 8, which frame 4 made the stage's: the sprites keep their colours.
     play(true);
-    EXPECT_EQ(shown(), onPage(Picture('P')
-                                  .block(12, 2, 4, 4, 'R')
-                                  .block(4, 4, 4, 4, 'G')
-                                  .block(5, 5, 2, 2, 'P')
-                                  .rows));
+    EXPECT_EQ(shown(), onPage(purple.rows));
     {
         NMTX_SCOPED(g, s.viewMutex());
         s.setStageScore(nullptr);
