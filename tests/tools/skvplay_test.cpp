@@ -224,12 +224,15 @@ TEST_F(Skvplay, ServedMovieShowsTheSameFramesAsItsFile) {
 }
 
 TEST_F(Skvplay, ContactSheetHoldsTheFramesSideBySide) {
+    // The sheet and the log may go into folders that do not exist yet.
     std::string out;
     ASSERT_EQ(run({"--headless", "--max-frames", "4", "--contact-sheet",
-                   (dir / "sheet.png").string(), movie()},
+                   (dir / "sheets" / "sheet.png").string(), "--log",
+                   (dir / "logs" / "run" / "log.jsonl").string(), movie()},
                   &out),
               0)
         << out;
-    const auto [w, h] = pngSize(dir / "sheet.png");
+    const auto [w, h] = pngSize(dir / "sheets" / "sheet.png");
     EXPECT_GT(w, 2 * h) << out; // four frames in one row
+    EXPECT_NE(readAll(dir / "logs" / "run" / "log.jsonl").find("\"frame\""), std::string::npos);
 }

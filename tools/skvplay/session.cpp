@@ -28,6 +28,14 @@ using namespace skv;
 
 constexpr uint64_t kHeadlessLimitMs = 600000;
 
+// Output files may name folders that do not exist yet, as --frames may; whatever cannot be made
+// shows when the file is written.
+void makeFolderOf(const std::string& file) {
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+}
+
 // What skvplay watches inside the plug-in: the log gets the player's codes, states, events and
 // frames; frames are saved and kept for the contact sheet.
 class RunObserver : public plugin::PluginObserver {
@@ -161,8 +169,10 @@ SessionResult runSession(const SessionOptions& options) {
     }
 
     EventLog log;
+    if (!options.logPath.empty()) makeFolderOf(options.logPath);
     if (!options.logPath.empty() && !log.openFile(options.logPath)) {
-        result.error = "cannot write the log " + options.logPath;
+        result.error = "cannot write the log " + options.logPath +
+                       " (give --log a file in a folder you can write to)";
         result.exitCode = 2;
         return result;
     }
@@ -271,6 +281,7 @@ SessionResult runSession(const SessionOptions& options) {
     result.framesSaved = observer.saved();
     if (!options.contactSheet.empty()) {
         std::string error;
+        makeFolderOf(options.contactSheet);
         if (!observer.sheet().write(options.contactSheet, &error))
             std::fprintf(stderr, "skvplay: no contact sheet: %s\n", error.c_str());
     }
