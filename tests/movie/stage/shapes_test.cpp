@@ -7,6 +7,7 @@
 #include "movie/score.h"
 #include "movie/scorecompositor.h"
 #include "movie_test_util.h"
+#include "score_stage.h"
 #include "stage_fixture.h"
 
 using namespace skv;
@@ -139,18 +140,7 @@ TEST_F(ShapesOnStage, EveryKindWithPenAndPatternLandsOnTheExpectedPixels) {
 
     TestStage& s = startStage(2, 2, kW, kH);
     ScoreCompositor onStage(&score, &s.compositor());
-    s.movie = true;
-    s.animating = true;
-    {
-        NMTX_SCOPED(g, s.viewMutex());
-        nAnimation& a = s.compositor();
-        a.reset();
-        a.attachView(&s);
-        s.setStageScore(&onStage);
-        a.setObjectStore(&stream.store);
-        ASSERT_EQ(a.createBuffers(kW, kH, 8), 1);
-        s.redraw(0, 0);
-    }
+    ASSERT_TRUE(putScoreOnStage(s, onStage, stream.store, kW, kH, true));
 
     Picture expected;
     // Rectangle (1, 1, 7, 6): a one-pixel outline, the inside in the pattern's background.
@@ -232,18 +222,7 @@ TEST_F(ShapesOnStage, AHubScoreDrawsNoShapesAndItsSpritesAsTransparentFigures) {
 
     TestStage& s = startStage(2, 2, kW, kH);
     ScoreCompositor onStage(&score, &s.compositor());
-    s.movie = true;
-    s.animating = true;
-    {
-        NMTX_SCOPED(g, s.viewMutex());
-        nAnimation& a = s.compositor();
-        a.reset();
-        a.attachView(&s);
-        s.setStageScore(&onStage);
-        a.setObjectStore(&stream.store);
-        ASSERT_EQ(a.createBuffers(kW, kH, 8), 1);
-        s.redraw(0, 0);
-    }
+    ASSERT_TRUE(putScoreOnStage(s, onStage, stream.store, kW, kH, true));
     Art shown = stageArt(0, 0, 14, 5);
     EXPECT_EQ(shown, (Art{"YYYYYYYYYYYYYY", "YRRRYRRRYYYYYY", "YRKRYRYRYYYYYY", "YRRRYRRRYYYYYY",
                           "YYYYYYYYYYYYYY"}));

@@ -5,6 +5,7 @@
 #include "movie/score.h"
 #include "movie/scorecompositor.h"
 #include "movie_test_util.h"
+#include "score_stage.h"
 #include "stage_fixture.h"
 
 using namespace skv;
@@ -140,17 +141,7 @@ TEST_F(Playing, FramesOfBitmapMembersReachThePageExactly) {
     // buffers of the stage size.
     TestStage& s = startStage(9, 7, 24, 16);
     ScoreCompositor onStage(&score, &s.compositor());
-    s.movie = true;
-    s.animating = true;
-    {
-        NMTX_SCOPED(g, s.viewMutex());
-        nAnimation& a = s.compositor();
-        a.reset();
-        a.attachView(&s);
-        s.setStageScore(&onStage);
-        a.setObjectStore(&stream.store);
-        ASSERT_EQ(a.createBuffers(24, 16, 8), 1);
-    }
+    ASSERT_TRUE(putScoreOnStage(s, onStage, stream.store, 24, 16, false));
     auto play = [&](bool advance) {
         if (advance) {
             ASSERT_NE(score.nextFrame(), 0);
