@@ -158,8 +158,14 @@ void nDIB::loadBody(uArchive& ar) {
     }
     fromStoredPixels(data);
     replacePixels(std::move(data));
-    if (const RGBQUAD* colours = builtInColours(paletteNumber))
+    if (const RGBQUAD* colours = builtInColours(paletteNumber)) {
         std::memcpy(info_->bmiColors, colours, sizeof info_->bmiColors);
+        // An 8-bit picture has its colours now; the first draw must not put the stage's in
+        // their place, or a picture authored in another palette than the stage's shows its
+        // indices through the wrong colours. (1-bit pictures still take theirs at the first
+        // draw, which also turns their pixels the right way round.)
+        if (authoredDepth_ == 8) hasColourTable = 1;
+    }
 }
 
 } // namespace skv

@@ -123,6 +123,14 @@ bool skvAnimationPlayer::sizeStage() {
     compositor().createBuffers(w, h, 8);
     compositor().setPalette(nullptr);
     setStageScore(stageScore_.get());
+    // The palette the score shows now, waited for as the frames wait for theirs: bitmaps take
+    // their colours from the stage palette on their first draw, and would keep the black of
+    // an empty palette for good.
+    if (store_) {
+        if (auto* p = dynamic_cast<skvPalette*>(
+                store_->findOrWait(paletteIdentity(score_->currentPalette()))))
+            compositor().setPalette(p);
+    }
     return true;
 }
 
@@ -168,12 +176,6 @@ void skvAnimationPlayer::setUpForPlaying() {
         compositor().attachView(this);
         compositor().setObjectStore(store_);
         if (!sizeStage()) return;
-        // The palette the score shows now, if it has arrived; waiting is not worth a stall here.
-        if (store_) {
-            if (auto* p = dynamic_cast<skvPalette*>(
-                    store_->find(paletteIdentity(score_->currentPalette()))))
-                compositor().setPalette(p);
-        }
         bindScore();
         render(0, 0);
         show(1);
