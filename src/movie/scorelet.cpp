@@ -70,7 +70,13 @@ bool skvScorelet::pausesFor(int32_t runningTrigger) const {
 int32_t skvScorelet::rewind() {
     // A one-shot that has played is left on its last frame.
     if (mode == kOneShot && done) return 1;
-    return skvScore::rewind();
+    // What the scorelet showed last stays its previous image, so that the first frame drawn
+    // after the rewind erases it from the stage: a looping scorelet would otherwise leave its
+    // last picture on the window for good.
+    const FrameImage shown = cursor().previous;
+    const int32_t result = skvScore::rewind();
+    cursor().previous = shown;
+    return result;
 }
 
 int32_t skvScorelet::nextFrame() {
