@@ -9,6 +9,7 @@
 #include "core/status.h"
 #include "net/moviestream.h"
 #include "net/statuscodes.h"
+#include "plugin/splash.h"
 #include "net/stringtable.h"
 #include "platform/clock.h"
 #include "player/controller.h"
@@ -106,6 +107,7 @@ void CPluginWindow::setUp(NPWindow* window) {
     player_->setHostCallback(hostCallback_.get());
     player_->setUrlCallback(browserLink_.get());
     if (width_ != 0 && height_ != 0) player_->setStageSize(width_, height_);
+    player_->setSplash(loadBufferingPicture());
     if (PluginObserver* o = observer()) {
         skvAnimationPlayer* engine = player_->engine();
         engine->setEventListener(o);
