@@ -104,6 +104,8 @@ int main(int argc, char** argv) {
 
     const skvplay::SessionResult r = skvplay::runSession(o);
     if (!r.error.empty()) std::fprintf(stderr, "skvplay: %s\n", r.error.c_str());
+    for (const std::string& text : r.boxTexts)
+        std::fprintf(stderr, "skvplay: the plug-in showed an error box: %s\n", text.c_str());
     if (r.exitCode == 0 || r.exitCode == 3) {
         std::printf("skvplay: %d frames shown%s\n", r.framesShown,
                     r.completed ? ", the movie played to its end" : "");

@@ -251,9 +251,11 @@ SessionResult runSession(const SessionOptions& options) {
                     }
                 }
                 const auto boxes = platform::messageBoxes();
-                for (; boxesLogged < boxes.size(); ++boxesLogged)
+                for (; boxesLogged < boxes.size(); ++boxesLogged) {
                     log.entry("messageBox", boxes[boxesLogged].caption + ": " +
                                                 boxes[boxesLogged].text);
+                    result.boxTexts.push_back(boxes[boxesLogged].text);
+                }
                 if (headless && !boxes.empty()) break; // answered; the movie will not play
                 // A window keeps showing the last frame until it is closed; headless ends.
                 if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0 &&

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace skvplay {
 
@@ -29,6 +30,7 @@ struct SessionResult {
     int32_t framesShown = 0;
     int32_t framesSaved = 0;
     int32_t messageBoxes = 0;
+    std::vector<std::string> boxTexts; // what each message box said, headless ones answered
     bool completed = false;
     std::string error;
 };
