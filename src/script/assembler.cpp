@@ -16,6 +16,16 @@ namespace skv {
 
 namespace {
 
+// Scripts in a movie source write names as #name (the movie compiler numbers them); a block
+// assembled on its own lists them on a .names line instead. Said when an operand looks like one.
+std::string hashNameHint(const std::string& arg) {
+    if (arg.size() < 2 || arg[0] != '#') return "";
+    return "; '" + arg +
+           "' is how a script in a movie source names things (skvc build numbers them): on its "
+           "own, list the name on a .names line and write it without '#'";
+}
+
+
 struct Literal {
     uint32_t type = 0;
     uint32_t value = 0;
@@ -137,7 +147,8 @@ bool Assembler::directive(int line, AsmLine& l) {
             (l.quoted[0] || isIdentifier(l.args[0]))) {
             if (!nameId(line, l.args[0], &h.nameId)) return false;
         } else if (l.args.empty() || !parseNumber(l.args[0], &v) || !fitsWide(v)) {
-            return fail(line, ".handler needs the handler's name or nameId (-32768 to 32767)");
+            return fail(line, ".handler needs the handler's name or nameId (-32768 to 32767)" +
+                                  hashNameHint(l.args.empty() ? "" : l.args[0]));
         } else {
             h.nameId = int32_t(v);
         }
@@ -258,7 +269,7 @@ bool Assembler::instruction(int line, AsmLine& l) {
             if (!namedOperand(line, it, a, quoted, &value)) return false;
             it.operand = value;
         } else {
-            return fail(line, "bad operand '" + a + "' for " + name);
+            return fail(line, "bad operand '" + a + "' for " + name + hashNameHint(a));
         }
         if (it.label.empty()) {
             int64_t v2 = it.operand;

@@ -50,6 +50,10 @@ TEST(AsmNames, MistakesAreReportedWithTheirLine) {
     EXPECT_EQ(error(".handler 0\npushInt SpriteBlnd\n").substr(0, 32),
               "2: 'SpriteBlnd' is no numbered p");
     EXPECT_EQ(error(".handler 0\npushLocal x\n"), "2: bad operand 'x' for pushLocal");
+    // A movie source's #name written in a block assembled on its own says how to write it here.
+    EXPECT_NE(error(".handler 0\ncallExternal #go\n").find("list the name on a .names line"),
+              std::string::npos);
+    EXPECT_NE(error(".handler #main\nret\n").find("write it without '#'"), std::string::npos);
 }
 
 TEST(AsmNames, AMoviesNameTableGrowsWithTheNamesItsScriptsUse) {
