@@ -111,7 +111,10 @@ skvObject* skvAnimationPlayer::lookupObject(const GUID& objectId) {
     return store_ ? store_->find(objectId) : nullptr;
 }
 
-bool skvAnimationPlayer::sizeStage() {
+bool skvAnimationPlayer::prepareStage() {
+    compositor().reset();
+    compositor().attachView(this);
+    compositor().setObjectStore(store_);
     int32_t w = 0, h = 0;
     score_->stageSize(&w, &h);
     if (w <= 1 && h <= 1) return false;
@@ -147,10 +150,7 @@ void skvAnimationPlayer::showFirstFrame() {
     invalidate();
     ended_.store(0);
     if (!score_) return;
-    compositor().reset();
-    compositor().attachView(this);
-    compositor().setObjectStore(store_);
-    if (!sizeStage()) return;
+    if (!prepareStage()) return;
     bindScore();
     score_->rewind();
     show(1);
@@ -172,10 +172,7 @@ void skvAnimationPlayer::setUpForPlaying() {
         NMTX_SCOPED(guard, viewMutex());
         ended_.store(0);
         if (!score_) return;
-        compositor().reset();
-        compositor().attachView(this);
-        compositor().setObjectStore(store_);
-        if (!sizeStage()) return;
+        if (!prepareStage()) return;
         bindScore();
         render(0, 0);
         show(1);

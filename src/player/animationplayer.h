@@ -203,8 +203,9 @@ private:
     void advanceFrame();
     void schedule();
     void setUpForPlaying();
-    // Stage window and compositor buffers at the score's stage size; false when it has none.
-    bool sizeStage();
+    // A fresh compositor on this view and the object store, the stage window and buffers at
+    // the score's stage size, and the score's palette; false when the score has no stage size.
+    bool prepareStage();
     void bindScore();
     // The end of the score, a missing frame, Ctrl + right click.
     void endPlayback(bool sendStopMovie);
