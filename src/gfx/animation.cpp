@@ -106,7 +106,7 @@ void nAnimation::prepareForRender() {
     if (score_ && picture && score_->frameHasTransition()) {
         if (nDIB* before = previous_.getDIB()) before->copyFrom(*picture);
     }
-    if (score_) fillStageColour();
+    fillStageColour();
     if (forceFullRedraw_) {
         dirtyCount_ = kWholeStage;
         forceFullRedraw_ = 0;

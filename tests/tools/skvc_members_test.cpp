@@ -16,9 +16,18 @@
 namespace skvc::test {
 namespace {
 
+const char* kStage = "[movie]\nstage = [100, 80]\npalette = -101\n";
+
 class MemberTest : public ::testing::Test {
 protected:
     void SetUp() override { registerAll(); }
+    // The stage and these members built into a movie, which must come back through the
+    // player's classes as it was, read back.
+    static ReadBack builtAndReadBack(const std::string& members) {
+        const std::vector<uint8_t> stream = buildMovie(sourceWith(std::string(kStage) + members));
+        EXPECT_TRUE(roundTrip(stream).ok);
+        return readBack(stream);
+    }
 };
 
 // A mono or stereo PCM WAV file of the samples (bytes as they go into the data chunk).
@@ -57,7 +66,6 @@ std::vector<uint8_t> tone(int n) {
     return d;
 }
 
-const char* kStage = "[movie]\nstage = [100, 80]\npalette = -101\n";
 
 TEST_F(MemberTest, ShapeKeepsKindAndPatternAndItsSpritesCarrySizeColoursAndOutline) {
     MemorySource s = sourceWith(std::string(kStage) + R"(
@@ -108,7 +116,7 @@ line = 0
 }
 
 TEST_F(MemberTest, TextAtDepthOneIsInkOrPaperAndKeepsItsPixelsThroughTheStream) {
-    MemorySource s = sourceWith(std::string(kStage) + R"(
+    ReadBack r = builtAndReadBack(R"(
 [[member]]
 number = 3
 type = "text"
@@ -119,9 +127,6 @@ palette = -1          # shown in palette -1: stored as it is
 colour = "#102030"
 background = "#FFFF00"
 )");
-    const std::vector<uint8_t> stream = buildMovie(s);
-    EXPECT_TRUE(roundTrip(stream).ok);
-    ReadBack r = readBack(stream);
     auto* text = r.find<skv::skvText>(skv::memberGuid(3));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->textColour, RGB(0x10, 0x20, 0x30));
@@ -141,16 +146,13 @@ background = "#FFFF00"
 }
 
 TEST_F(MemberTest, TextAtDepthEightIsAnInkAndPaperBitmapOfTheMoviePalette) {
-    MemorySource s = sourceWith(std::string(kStage) + R"(
+    ReadBack r = builtAndReadBack(R"(
 [[member]]
 number = 3
 type = "text"
 text = "Wo"
 size = 24
 )");
-    const std::vector<uint8_t> stream = buildMovie(s);
-    EXPECT_TRUE(roundTrip(stream).ok);
-    ReadBack r = readBack(stream);
     auto* text = r.find<skv::skvText>(skv::memberGuid(3));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->authoredDepth(), 8);
