@@ -251,6 +251,26 @@ TEST_F(Drawing, MemoryToMemoryKeepsIndicesOrMatchesColours) {
     DeleteDC(third);
 }
 
+TEST_F(Drawing, PatBltInvertsOrFillsARectangleEitherWayRound) {
+    Section s(4, 2, {kRed, kGreen});
+    // One-pixel sides, as an outline drawn by inverting is made of.
+    EXPECT_TRUE(PatBlt(s.dc, 1, 0, 2, 1, DSTINVERT));
+    EXPECT_EQ(s.at(0, 0), 0);
+    EXPECT_EQ(s.at(1, 0), 0xFF);
+    EXPECT_EQ(s.at(2, 0), 0xFF);
+    EXPECT_EQ(s.at(3, 0), 0);
+    // A negative width reaches left of x: inverting the same pixels again gives them back.
+    EXPECT_TRUE(PatBlt(s.dc, 3, 0, -2, 1, DSTINVERT));
+    EXPECT_EQ(s.at(1, 0), 0);
+    EXPECT_EQ(s.at(2, 0), 0);
+    EXPECT_TRUE(PatBlt(s.dc, 0, 2, 1, -1, WHITENESS));
+    EXPECT_EQ(s.at(0, 1), 0xFF);
+    EXPECT_EQ(s.at(0, 0), 0);
+    // Operations that need a brush are not offered.
+    EXPECT_FALSE(PatBlt(s.dc, 0, 0, 1, 1, 0x00F00021)); // PATCOPY
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
 TEST_F(Drawing, ARealizedIdentityPaletteShowsExactColoursOnAPaletteDisplay) {
     skv::platform::setPaletteDisplay(true);
     HWND w = canvas(0, 0, 4, 1);

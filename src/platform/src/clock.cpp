@@ -249,6 +249,14 @@ void joinVirtualClock() {
     addParticipant(self, false);
 }
 
+namespace {
+std::atomic<bool> timerDeviceAvailable{true};
+} // namespace
+
+void setTimerDeviceAvailable(bool available) {
+    timerDeviceAvailable.store(available);
+}
+
 void leaveVirtualClock() {
     ThreadObj& self = currentThread();
     Lock lk = lockScheduler();
@@ -287,7 +295,8 @@ DWORD timeGetTime(void) {
 }
 
 MMRESULT timeGetDevCaps(LPTIMECAPS caps, UINT size) {
-    if (!caps || size < sizeof(TIMECAPS)) return TIMERR_NOCANDO;
+    if (!caps || size < sizeof(TIMECAPS) || !skv::platform::timerDeviceAvailable.load())
+        return TIMERR_NOCANDO;
     caps->wPeriodMin = 1;
     caps->wPeriodMax = 1000000;
     return TIMERR_NOERROR;

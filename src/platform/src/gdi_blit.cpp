@@ -196,6 +196,22 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
     return TRUE;
 }
 
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
+    if (rop != DSTINVERT && rop != BLACKNESS && rop != WHITENESS) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (width < 0) {
+        x += width;
+        width = -width;
+    }
+    if (height < 0) {
+        y += height;
+        height = -height;
+    }
+    return BitBlt(dc, x, y, width, height, nullptr, 0, 0, rop);
+}
+
 int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY,
                   int sourceWidth, int sourceHeight, const void* bits, const BITMAPINFO* info,
                   UINT usage, DWORD rop) {

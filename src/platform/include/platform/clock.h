@@ -26,4 +26,9 @@ SKV_PLATFORM_API uint64_t clockNowMs();
 SKV_PLATFORM_API void joinVirtualClock();
 SKV_PLATFORM_API void leaveVirtualClock();
 
+// For tests: makes timeGetDevCaps fail, as on a machine without a multimedia timer device, so
+// that what depends on the timer resolution can be tried on its failure path; true again
+// restores it.
+SKV_PLATFORM_API void setTimerDeviceAvailable(bool available);
+
 } // namespace skv::platform

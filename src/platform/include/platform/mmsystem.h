@@ -106,6 +106,30 @@ SKV_PLATFORM_API MMRESULT waveOutGetVolume(HWAVEOUT handle, DWORD* volume);
 SKV_PLATFORM_API MMRESULT waveOutSetVolume(HWAVEOUT handle, DWORD volume);
 SKV_PLATFORM_API MMRESULT waveOutGetErrorTextA(MMRESULT error, LPSTR text, UINT size);
 
+// ---- multimedia timers ----------------------------------------------------------------------
+// timeSetEvent calls `callback` (or, with TIME_CALLBACK_EVENT_SET, sets the event it names) `delay` milliseconds from
+// now on the platform clock, once (TIME_ONESHOT) or every `delay` milliseconds (TIME_PERIODIC),
+// always on the one timer thread, which is created at the first use and lives with the process.
+// On the virtual clock that thread takes part like any other, so callbacks come at exactly their
+// times. A periodic timer's next time counts from the time it was due, not from when its callback
+// ended; one that fell more than a period behind (a slow callback on the real clock) comes once,
+// at once, rather than in a burst. The resolution is accepted and not used. Answers the timer's
+// identifier (never 0), or 0 for a delay of 0 or a missing callback.
+//
+// timeKillEvent stops a timer: its callback is not called again. Called from another thread
+// while that timer's callback runs, it returns once the callback has returned, so that the
+// caller may free what the callback uses; from inside the callback it returns at once.
+typedef void(CALLBACK* LPTIMECALLBACK)(UINT timerId, UINT message, DWORD_PTR user, DWORD_PTR dw1,
+                                       DWORD_PTR dw2);
+#define TIME_ONESHOT 0x0000u
+#define TIME_PERIODIC 0x0001u
+#define TIME_CALLBACK_FUNCTION 0x0000u
+#define TIME_CALLBACK_EVENT_SET 0x0010u
+#define TIME_KILL_SYNCHRONOUS 0x0100u
+SKV_PLATFORM_API MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback,
+                                       DWORD_PTR user, UINT flags);
+SKV_PLATFORM_API MMRESULT timeKillEvent(UINT timerId);
+
 } // extern "C"
 
 #define waveOutGetErrorText waveOutGetErrorTextA

@@ -291,6 +291,10 @@ SKV_PLATFORM_API BOOL BitBlt(HDC destination, int x, int y, int width, int heigh
 SKV_PLATFORM_API int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX,
                                    int sourceY, int sourceWidth, int sourceHeight, const void* bits,
                                    const BITMAPINFO* info, UINT usage, DWORD rop);
+// The raster operations without a source or pattern (DSTINVERT, BLACKNESS, WHITENESS) over a
+// rectangle; a negative width or height reaches left of x or above y. Pattern operations fail
+// with ERROR_INVALID_PARAMETER.
+SKV_PLATFORM_API BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 SKV_PLATFORM_API int SetStretchBltMode(HDC dc, int mode);
 SKV_PLATFORM_API int GetStretchBltMode(HDC dc);
 // Drawing is done when the call returns; nothing is batched.
