@@ -1,6 +1,7 @@
 // nAnimation: frames drawn into the display buffer and the changed areas copied to the window.
 #include "gfx/animation.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/classids.h"
@@ -141,6 +142,30 @@ void nAnimation::stagePaletteChanged() {
 void nAnimation::render(StageScore* score, int32_t quiet) {
     score_ = score;
     if (score_) score_->renderFrame(quiet);
+}
+
+int32_t nAnimation::runTransition(int32_t effect, int32_t chunkSize, int32_t durationMs,
+                                  int32_t rate) {
+    nDIB* now = display_.getDIB();
+    nDIB* before = previous_.getDIB();
+    if (!now || !before || !viewDC_ || effect < 0 || effect > 52) return 0;
+    // Both pictures in the stage's colours: the old one was drawn before this frame's palette
+    // change, and the effects mix their pixels.
+    if (HPALETTE stage = display_.getPaletteHandle();
+        stage && before->colours() && now->colours() &&
+        std::memcmp(before->colours(), now->colours(), sizeof(RGBQUAD) * 256) != 0)
+        before->mapToPalette(stage);
+    // The steps draw with the stage's colours on a palette device too.
+    if (realizePending_) {
+        display_.realize();
+        realizePending_ = 0;
+    }
+    // The table is made afresh for every frame that runs an effect.
+    TransitionTable table;
+    buildTransitionTable(table);
+    return skv::runTransition(table, effect, viewDC_, now, before, rate,
+                              static_cast<uint32_t>(std::max(durationMs, 0)), chunkSize, 0,
+                              &transitions_);
 }
 
 void nAnimation::addDirtyRect(const RECT& rect) {

@@ -13,6 +13,7 @@
 
 #include "gfx/osb.h"
 #include "gfx/palette.h"
+#include "gfx/transition.h"
 #include "platform/wingdi.h"
 
 namespace skv {
@@ -50,6 +51,11 @@ public:
     // colour of that palette if it was cleared with another (before any sprite draws).
     void stagePaletteChanged();
     void render(StageScore* score, int32_t quiet);
+    // Takes the window from the previous picture to the one just drawn with the effect (0-52;
+    // others show the frame at once), while the caller waits. 1 when an effect ran.
+    int32_t runTransition(int32_t effect, int32_t chunkSize, int32_t durationMs, int32_t rate);
+    // Told of every step a transition draws (on the thread that drew it).
+    void setTransitionStepHook(TransitionStepHook hook) { transitions_.stepHook = std::move(hook); }
     void addDirtyRect(const RECT& rect);
     // The bounds of a bitmap member; other members have none to add.
     void addDirtyMember(skvObject* member);
@@ -109,6 +115,7 @@ private:
     uint8_t stageColourIndex_ = 0;
     int32_t paletteUse_ = 1;
     int32_t waitMode_ = 0;
+    TransitionContext transitions_;
 };
 
 } // namespace skv

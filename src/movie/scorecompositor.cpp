@@ -44,6 +44,11 @@ void ScoreCompositor::setTempo(int32_t fps) {
     if (stage_) stage_->setTempo(fps);
 }
 
+void ScoreCompositor::runTransition(int32_t effect, int32_t chunkSize, int32_t durationMs,
+                                    int32_t parameter) {
+    if (stage_) stage_->runTransition(effect, chunkSize, durationMs, parameter);
+}
+
 bool ScoreCompositor::isHub() {
     return score_ && score_->isHub();
 }

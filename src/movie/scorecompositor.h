@@ -37,10 +37,8 @@ public:
     // A shape sprite is drawn by a shape made for it from the channel.
     void drawShape(const SpriteChannel& channel, int32_t kind) override;
     void placeShape(const SpriteChannel& channel) override;
-    // Transitions are run by their own part of the stage, which this compositor does not have;
-    // frames show without them.
     void runTransition(int32_t effect, int32_t chunkSize, int32_t durationMs,
-                       int32_t parameter) override {}
+                       int32_t parameter) override;
 
 private:
     skvScore* score_;

@@ -111,6 +111,17 @@ skvObject* skvAnimationPlayer::lookupObject(const GUID& objectId) {
     return store_ ? store_->find(objectId) : nullptr;
 }
 
+void skvAnimationPlayer::setTransitionStepHook(std::function<void(int32_t, int32_t)> hook) {
+    if (!hook) {
+        compositor().setTransitionStepHook(nullptr);
+        return;
+    }
+    // The score is not touched while the engine waits for the steps.
+    compositor().setTransitionStepHook([this, hook = std::move(hook)](int32_t step) {
+        hook(score_ ? score_->frameNumber() : 0, step);
+    });
+}
+
 bool skvAnimationPlayer::prepareStage() {
     compositor().reset();
     compositor().attachView(this);

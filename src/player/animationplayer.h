@@ -173,6 +173,11 @@ public:
     void setFrameShownHook(std::function<void(int32_t frame)> hook) {
         frameShown_ = std::move(hook);
     }
+    // Called after every step of a frame's transition reached the window, with the frame it
+    // leads to and the step's number (from 1), on the thread that drew the step: the engine
+    // thread or the multimedia timer's, while the engine waits for the transition with the
+    // view lock held.
+    void setTransitionStepHook(std::function<void(int32_t frame, int32_t step)> hook);
 
     // --- the stage window's messages ------------------------------------------------------
     void onIdle() override; // the tick

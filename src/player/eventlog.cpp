@@ -99,6 +99,10 @@ void EventLog::frameShown(int32_t frame, int32_t counter) {
     add("\"frame\":" + std::to_string(frame) + ",\"counter\":" + std::to_string(counter));
 }
 
+void EventLog::transitionStep(int32_t frame, int32_t step) {
+    add("\"step\":" + std::to_string(step) + ",\"frame\":" + std::to_string(frame));
+}
+
 void EventLog::played(int32_t result) {
     add("\"play\":" + std::to_string(result));
 }

@@ -9,6 +9,7 @@
 // |          |                                | "frameScript", "sprite", "cast" when offered;   |
 // |          |                                | "dispatched": false, "failed": true when so     |
 // | "frame"  | the score frame shown          | "counter": the engine's frame counter           |
+// | "step"   | a transition step drawn (1...) | "frame": the score frame it leads to            |
 // | "play"   | what play returned             |                                                 |
 // | "note"   | a text from the run path       |                                                 |
 // | other    | a text the host adds (entry)   | e.g. "statusLine", "messageBox", "urlRequest"   |
@@ -45,6 +46,7 @@ public:
     void onState(int32_t state) override;
     void eventDelivered(const EventReport& report) override;
     void frameShown(int32_t frame, int32_t counter);
+    void transitionStep(int32_t frame, int32_t step);
     void played(int32_t result);
     void note(const std::string& text);
     // A line {"t": ..., key: text} for what a host sees that the player does not.

@@ -116,6 +116,15 @@ HeadlessResult HeadlessRun::run() {
             }
             if (options_.onFrame) options_.onFrame(*p, frame);
         });
+        engine->setTransitionStepHook([this, engine, &sig](int32_t frame, int32_t step) {
+            log_.transitionStep(frame, step);
+            if (!options_.steps || options_.framesDir.empty()) return;
+            char name[48];
+            std::snprintf(name, sizeof name, "/frame-%05d-step-%03d.png", sig.frames.load() + 1,
+                          step);
+            const std::string path = options_.framesDir + name;
+            if (platform::saveWindowPng(engine->window(), path)) saved_.push_back(path);
+        });
 
         player->open(options_.url.c_str());
         const bool buffered = waitFor(sig.buffered, options_.limitMs);

@@ -35,6 +35,9 @@ struct HeadlessOptions {
     std::string logPath;
     // A directory for frame-NNNNN.png, one per frame shown (none: no pictures).
     std::string framesDir;
+    // Also keep the window's picture after every step of a transition there, as
+    // frame-NNNNN-step-SSS.png, NNNNN being the number of the frame the steps lead to.
+    bool steps = false;
     // The sound output of the engine (none: the wave output device).
     std::function<std::unique_ptr<SoundControl>()> sound;
     // Called on the engine thread with the view lock held after each frame shown.

@@ -17,6 +17,9 @@ class PluginObserver : public PlayerCallback, public EventListener {
 public:
     // On the engine thread with the view lock held, after each frame reached the stage window.
     virtual void frameShown(HWND stage, int32_t frame, int32_t counter) = 0;
+    // After each step of a transition reached the stage window: on the engine thread or the
+    // multimedia timer's thread, while the engine waits with the view lock held.
+    virtual void transitionStep(HWND stage, int32_t frame, int32_t step) {}
     // At window set-up: the forwarder the player's scripts use, so a harness can make the same
     // requests a script makes. Null when the instance is torn down.
     virtual void linkReady(BrowserLink* link) {}

@@ -114,6 +114,9 @@ void CPluginWindow::setUp(NPWindow* window) {
         engine->setFrameShownHook([o, engine](int32_t frame) {
             o->frameShown(engine->window(), frame, engine->frameCounter());
         });
+        engine->setTransitionStepHook([o, engine](int32_t frame, int32_t step) {
+            o->transitionStep(engine->window(), frame, step);
+        });
         o->linkReady(browserLink_.get());
     }
     player_->startEngine();

@@ -22,6 +22,9 @@ void usage(std::FILE* out) {
         "  --window           a window even when none seems available\n"
         "  --frames DIR       save every frame shown as DIR/frame-NNNNN.png\n"
         "  --contact-sheet F  write the frames side by side into the PNG file F\n"
+        "  --steps            also keep the window after every step of a transition, as\n"
+        "                     DIR/frame-NNNNN-step-SSS.png (NNNNN: the frame they lead to)\n"
+        "                     and on the contact sheet\n"
         "  --max-frames N     stop after N frames\n"
         "  --seconds S        stop after S seconds of (virtual, when headless) time\n"
         "  --input FILE       an input script (docs/input-script.md), started with playback\n"
@@ -55,6 +58,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--headless") {
             o.headless = true;
+        } else if (a == "--steps") {
+            o.steps = true;
         } else if (a == "--window") {
             forceWindow = true;
         } else if (a == "--old-browser") {
@@ -111,6 +116,9 @@ int main(int argc, char** argv) {
                     r.completed ? ", the movie played to its end" : "");
         if (!o.framesDir.empty())
             std::printf("skvplay: %d frames saved in %s\n", r.framesSaved, o.framesDir.c_str());
+        if (!o.framesDir.empty() && o.steps)
+            std::printf("skvplay: %d transition steps saved in %s\n", r.stepsSaved,
+                        o.framesDir.c_str());
         if (!o.contactSheet.empty())
             std::printf("skvplay: contact sheet %s\n", o.contactSheet.c_str());
     }

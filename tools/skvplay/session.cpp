@@ -67,11 +67,24 @@ public:
         if (!options_.contactSheet.empty()) sheet_.add(platform::captureWindow(stage));
         if (options_.maxFrames > 0 && n >= options_.maxFrames) SetEvent(done_);
     }
+    void transitionStep(HWND stage, int32_t frame, int32_t step) override {
+        const int32_t next = shown_.load() + 1;
+        if (options_.maxFrames > 0 && next > options_.maxFrames) return;
+        log_.transitionStep(frame, step);
+        if (!options_.steps) return;
+        if (!options_.framesDir.empty()) {
+            char name[48];
+            std::snprintf(name, sizeof name, "/frame-%05d-step-%03d.png", next, step);
+            if (platform::saveWindowPng(stage, options_.framesDir + name)) steps_.fetch_add(1);
+        }
+        if (!options_.contactSheet.empty()) sheet_.add(platform::captureWindow(stage));
+    }
 
     bool completed() const { return completed_.load(); }
     bool playing() const { return playing_.load(); }
     int32_t shown() const { return std::min(shown_.load(), options_.maxFrames > 0 ? options_.maxFrames : INT32_MAX); }
     int32_t saved() const { return saved_.load(); }
+    int32_t stepsSaved() const { return steps_.load(); }
     const ContactSheet& sheet() const { return sheet_; }
 
 private:
@@ -79,7 +92,7 @@ private:
     const SessionOptions& options_;
     HANDLE done_;
     std::atomic<bool> completed_{false}, playing_{false};
-    std::atomic<int32_t> shown_{0}, saved_{0};
+    std::atomic<int32_t> shown_{0}, saved_{0}, steps_{0};
     ContactSheet sheet_;
 };
 
@@ -281,6 +294,7 @@ SessionResult runSession(const SessionOptions& options) {
     if (isTerminal()) std::fputc('\n', stderr);
     result.framesShown = observer.shown();
     result.framesSaved = observer.saved();
+    result.stepsSaved = observer.stepsSaved();
     if (!options.contactSheet.empty()) {
         std::string error;
         makeFolderOf(options.contactSheet);

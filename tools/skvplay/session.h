@@ -16,6 +16,7 @@ struct SessionOptions {
     bool headless = false;
     std::string framesDir;
     std::string contactSheet; // a PNG path; empty: none
+    bool steps = false;       // the pictures of every transition step as well
     int32_t maxFrames = 0;    // 0: no limit
     double seconds = 0;       // 0: until the movie ends (headless: at most 600 s)
     std::string inputPath;
@@ -29,6 +30,7 @@ struct SessionResult {
     int exitCode = 0;
     int32_t framesShown = 0;
     int32_t framesSaved = 0;
+    int32_t stepsSaved = 0;
     int32_t messageBoxes = 0;
     std::vector<std::string> boxTexts; // what each message box said, headless ones answered
     bool completed = false;

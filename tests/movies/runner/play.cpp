@@ -158,6 +158,9 @@ std::vector<std::string> playAndCheck(const std::string& dir, const TestFile& t,
     const std::filesystem::path pictureDir =
         framesDir.empty() ? scratch.path : std::filesystem::path(framesDir);
     if (pictures || !framesDir.empty()) o.framesDir = pictureDir.string();
+    o.steps = !framesDir.empty() ||
+              std::any_of(t.pixels.begin(), t.pixels.end(), [](auto& c) { return c.step > 0; }) ||
+              std::any_of(t.frames.begin(), t.frames.end(), [](auto& c) { return c.step > 0; });
 
     skv::HeadlessRun run(o);
     const skv::HeadlessResult r = run.run();
@@ -207,7 +210,8 @@ std::vector<std::string> playAndCheck(const std::string& dir, const TestFile& t,
     std::vector<int32_t> shownFrames;
     for (const std::string& l : lines)
         if (kindOf(l) == "frame") shownFrames.push_back(frameOf(l));
-    const auto pictureOf = [&](int32_t frame, int32_t shown, int line, std::string* path) {
+    const auto pictureOf = [&](int32_t frame, int32_t shown, int32_t step, int line,
+                               std::string* path) {
         int32_t k = shown;
         if (frame)
             for (size_t i = 0; i < shownFrames.size(); ++i)
@@ -219,15 +223,23 @@ std::vector<std::string> playAndCheck(const std::string& dir, const TestFile& t,
                        : "only " + std::to_string(r.framesShown) + " frames were shown"));
             return false;
         }
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%05d.png", k);
+        char name[48];
+        if (step)
+            std::snprintf(name, sizeof name, "frame-%05d-step-%03d.png", k, step);
+        else
+            std::snprintf(name, sizeof name, "frame-%05d.png", k);
         *path = (pictureDir / name).string();
+        if (step && !std::filesystem::exists(*path)) {
+            failures.push_back(where(line) + "the transition into that frame had no step " +
+                               std::to_string(step));
+            return false;
+        }
         return true;
     };
 
     for (const PixelCheck& c : t.pixels) {
         std::string path;
-        if (!pictureOf(c.frame, c.shown, c.line, &path)) continue;
+        if (!pictureOf(c.frame, c.shown, c.step, c.line, &path)) continue;
         skvc::RgbaImage image;
         if (!loadPng(path, &image, &error)) {
             failures.push_back(where(c.line) + error);
@@ -248,7 +260,7 @@ std::vector<std::string> playAndCheck(const std::string& dir, const TestFile& t,
     }
     for (const FrameCheck& c : t.frames) {
         std::string path;
-        if (!pictureOf(c.frame, c.shown, c.line, &path)) continue;
+        if (!pictureOf(c.frame, c.shown, c.step, c.line, &path)) continue;
         const std::string expected = dir + "/" + c.png;
         if (update) {
             std::error_code ec;

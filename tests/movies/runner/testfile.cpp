@@ -103,9 +103,9 @@ TestFile readTestFile(const std::string& dir) {
         for (const toml::node& n : *kinds) {
             std::optional<std::string> k = n.value_exact<std::string>();
             if (!k || (*k != "status" && *k != "state" && *k != "event" && *k != "frame" &&
-                       *k != "play" && *k != "note"))
+                       *k != "step" && *k != "play" && *k != "note"))
                 e.fail("log-kinds", "kinds are \"status\", \"state\", \"event\", \"frame\", "
-                                    "\"play\" and \"note\"");
+                                    "\"step\", \"play\" and \"note\"");
             t.logKinds.push_back(*k);
         }
     t.logTimes = e.boolean("log-times", false);
@@ -119,6 +119,7 @@ TestFile readTestFile(const std::string& dir) {
             PixelCheck c;
             c.line = skvc::lineOf(n);
             whichFrame(pf, &c.frame, &c.shown);
+            c.step = static_cast<int32_t>(pf.integer("step", 0, 0, 100000));
             const auto at = pf.pair("at", 0, 4095);
             if (!at) pf.fail("at", "is missing: the pixel's [x, y] on the stage");
             c.x = static_cast<int32_t>(at->first);
@@ -137,6 +138,7 @@ TestFile readTestFile(const std::string& dir) {
             FrameCheck c;
             c.line = skvc::lineOf(n);
             whichFrame(ff, &c.frame, &c.shown);
+            c.step = static_cast<int32_t>(ff.integer("step", 0, 0, 100000));
             c.png = ff.string("png").value_or("");
             if (c.png.empty() || !skvc::SourceFiles::isInside(c.png))
                 ff.fail("png", "must name a PNG file of the test folder");

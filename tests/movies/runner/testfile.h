@@ -12,6 +12,7 @@ namespace movietest {
 struct PixelCheck {
     int32_t frame = 0; // score frame, as last shown
     int32_t shown = 0; // or: the Nth frame shown (1-based)
+    int32_t step = 0;  // the window after this step of the transition into that frame (0: none)
     int32_t x = 0, y = 0;
     uint32_t colour = 0; // 0xRRGGBB
     int32_t tolerance = 0;
@@ -22,6 +23,7 @@ struct PixelCheck {
 struct FrameCheck {
     int32_t frame = 0;
     int32_t shown = 0;
+    int32_t step = 0;
     std::string png;
     int32_t tolerance = 0;    // per channel
     int64_t maxDiffering = 0; // pixels allowed beyond the tolerance
