@@ -34,6 +34,11 @@ std::string withoutTime(const std::string& line) {
     return out;
 }
 
+// The time at the start of a line ({"t":N,...}).
+int64_t timeOf(const std::string& line) {
+    return line.rfind("{\"t\":", 0) == 0 ? std::atoll(line.c_str() + 5) : 0;
+}
+
 // The score frame a "frame" line names.
 int32_t frameOf(const std::string& line) {
     const size_t p = line.find("\"frame\":");
@@ -115,16 +120,31 @@ struct Scratch {
 } // namespace
 
 std::vector<std::string> comparedLog(const std::vector<std::string>& lines,
-                                     const std::vector<std::string>& kinds, bool times) {
+                                     const std::vector<std::string>& kinds, bool times,
+                                     const std::string& from) {
     std::vector<std::string> out;
+    bool started = from.empty();
+    int64_t origin = 0;
     for (const std::string& l : lines) {
         const std::string kind = kindOf(l);
+        if (!started && kind == from) {
+            started = true;
+            origin = timeOf(l);
+        }
+        if (!started) continue;
         // Lines of other threads (the stream's statuses, what play returned) come in an order
         // of their own among the engine's: left out unless asked for.
         const bool wanted = kinds.empty()
                                 ? kind == "event" || kind == "frame"
                                 : std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
-        if (wanted) out.push_back(times ? l : withoutTime(l));
+        if (!wanted) continue;
+        if (!times)
+            out.push_back(withoutTime(l));
+        else if (from.empty())
+            out.push_back(l);
+        else
+            out.push_back("{\"t\":" + std::to_string(timeOf(l) - origin) + "," +
+                          withoutTime(l).substr(1));
     }
     return out;
 }
@@ -180,7 +200,7 @@ std::vector<std::string> playAndCheck(const std::string& dir, const TestFile& t,
 
     const std::vector<std::string> lines = run.log().lines();
     if (!t.log.empty()) {
-        const std::vector<std::string> got = comparedLog(lines, t.logKinds, t.logTimes);
+        const std::vector<std::string> got = comparedLog(lines, t.logKinds, t.logTimes, t.logFrom);
         const std::string path = dir + "/" + t.log;
         if (update) {
             if (!writeText(path, got))

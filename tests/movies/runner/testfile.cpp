@@ -1,5 +1,7 @@
 #include "testfile.h"
 
+#include <algorithm>
+
 #include <toml++/toml.h>
 
 #include "fields.h"
@@ -109,6 +111,10 @@ TestFile readTestFile(const std::string& dir) {
             t.logKinds.push_back(*k);
         }
     t.logTimes = e.boolean("log-times", false);
+    t.logFrom = e.string("log-from").value_or("");
+    if (!t.logFrom.empty() && std::find(t.logKinds.begin(), t.logKinds.end(), t.logFrom) ==
+                                  t.logKinds.end())
+        e.fail("log-from", "must be one of the kinds in log-kinds");
     t.completed = e.boolean("completed", true);
     if (const toml::array* pixels = e.array("pixels"))
         for (const toml::node& n : *pixels) {

@@ -42,6 +42,7 @@ struct TestFile {
     std::string log;
     std::vector<std::string> logKinds; // empty: every kind but "note"
     bool logTimes = false;
+    std::string logFrom; // compare from the first line of this kind on (empty: from the start)
     bool completed = true;
     std::vector<PixelCheck> pixels;
     std::vector<FrameCheck> frames;
