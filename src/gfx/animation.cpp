@@ -22,10 +22,21 @@ COLORREF colourOf(const RGBQUAD& q) {
 } // namespace
 
 nAnimation::nAnimation() {
+    transitions_.cutShort = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     reset();
 }
 
-nAnimation::~nAnimation() = default;
+nAnimation::~nAnimation() {
+    if (transitions_.cutShort) CloseHandle(transitions_.cutShort);
+}
+
+void nAnimation::cutTransitionsShort() {
+    if (transitions_.cutShort) SetEvent(transitions_.cutShort);
+}
+
+void nAnimation::allowTransitions() {
+    if (transitions_.cutShort) ResetEvent(transitions_.cutShort);
+}
 
 void nAnimation::reset() {
     view_ = nullptr;
@@ -149,6 +160,9 @@ int32_t nAnimation::runTransition(int32_t effect, int32_t chunkSize, int32_t dur
     nDIB* now = display_.getDIB();
     nDIB* before = previous_.getDIB();
     if (!now || !before || !viewDC_ || effect < 0 || effect > 52) return 0;
+    // The player is going away: the frame shows at once.
+    if (transitions_.cutShort && WaitForSingleObject(transitions_.cutShort, 0) == WAIT_OBJECT_0)
+        return 0;
     // Both pictures in the stage's colours: the old one was drawn before this frame's palette
     // change, and the effects mix their pixels.
     if (HPALETTE stage = display_.getPaletteHandle();

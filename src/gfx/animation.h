@@ -56,6 +56,10 @@ public:
     int32_t runTransition(int32_t effect, int32_t chunkSize, int32_t durationMs, int32_t rate);
     // Told of every step a transition draws (on the thread that drew it).
     void setTransitionStepHook(TransitionStepHook hook) { transitions_.stepHook = std::move(hook); }
+    // From any thread: a transition running now, or started before allowTransitions, ends at
+    // once with the whole new picture (the one thing that does not wait for the view lock).
+    void cutTransitionsShort();
+    void allowTransitions();
     void addDirtyRect(const RECT& rect);
     // The bounds of a bitmap member; other members have none to add.
     void addDirtyMember(skvObject* member);

@@ -72,10 +72,20 @@ int32_t runEffect(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate, uint
         return -1;
     }
     routine(0, 0, reinterpret_cast<DWORD_PTR>(&s), 0, 0);
-    WaitForSingleObject(s.done, INFINITE);
+    const HANDLE cutShort = cutShortOfThisThread();
+    const HANDLE ends[2] = {s.done, cutShort};
+    const bool cut = WaitForMultipleObjects(cutShort ? 2 : 1, ends, FALSE, INFINITE) ==
+                     WAIT_OBJECT_0 + 1;
     // The last step signalled done from inside its callback; killing the timer once more waits
     // until that callback has returned, so nothing touches the state after it is gone.
     if (const UINT t = s.timer.load()) timeKillEvent(t);
+    if (cut) {
+        std::lock_guard<std::mutex> g(s.stepLock);
+        if (!s.finished) {
+            drawWhole(s.dc, *s.newPicture);
+            s.finished = true;
+        }
+    }
     const bool ended = timeEndPeriod(s.resolution) == TIMERR_NOERROR;
     CloseHandle(s.done);
     return ended ? 1 : -1;

@@ -107,8 +107,10 @@ void copyShifted(nDIB& target, const nDIB& source, int32_t dx, int32_t dy);
 // Copies the rectangle from x, memory row `row`, w x h, in place (same position), clipped.
 void copyInPlace(nDIB& target, const nDIB& source, int32_t x, int32_t row, int32_t w, int32_t h);
 
-// The hook runTransition was given for the effect it runs on the calling thread (none: null).
+// The hook and the cut-short event runTransition was given for the effect it runs on the
+// calling thread (none: null).
 const TransitionStepHook* stepHookOfThisThread();
+HANDLE cutShortOfThisThread();
 
 // The families, each filling its slots of the table.
 void fillMovingEffects(TransitionTable& table);   // 1-4, 11-22, 29-36

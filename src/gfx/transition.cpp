@@ -32,6 +32,10 @@ const TransitionStepHook* stepHookOfThisThread() {
     return tlsContext && tlsContext->stepHook ? &tlsContext->stepHook : nullptr;
 }
 
+HANDLE cutShortOfThisThread() {
+    return tlsContext ? tlsContext->cutShort : nullptr;
+}
+
 } // namespace effects
 
 int32_t transitionRand() {

@@ -58,9 +58,14 @@ using TransitionStepHook = std::function<void(int32_t step)>;
 // random numbers its band and dissolve orders are drawn from. The numbers are those of the C
 // runtime's rand() (seeded with 1 they give the same orders as a program's first calls), kept
 // per caller so that a stage's orders do not depend on what else the process has drawn.
+//
+// `cutShort`, when set, is an event whose signal ends a running effect at once (the player
+// going away must not wait for the rest of a long transition): the timer stops, the whole new
+// picture is drawn and the effect returns.
 struct TransitionContext {
     TransitionStepHook stepHook;
     uint32_t randomState = 1;
+    HANDLE cutShort = nullptr;
 };
 
 // Effect outside 0-52, or a slot without a routine (0): answers 0 and does nothing. Otherwise

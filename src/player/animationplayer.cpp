@@ -25,6 +25,7 @@ skvAnimationPlayer::skvAnimationPlayer(skvPlayer* owner)
 
 skvAnimationPlayer::~skvAnimationPlayer() {
     sink_->setWindow(nullptr);
+    compositor().cutTransitionsShort();
     shutdown();
     // Only now that the thread is gone may the compositor forget the score it renders.
     setStageScore(nullptr);
@@ -200,6 +201,7 @@ void skvAnimationPlayer::setUpForPlaying() {
 }
 
 void skvAnimationPlayer::start(bool wait) {
+    compositor().allowTransitions();
     if (!playing_.load()) setUpForPlaying();
     ResetEvent(startEvent_);
     startRequested_.store(1);
@@ -217,6 +219,8 @@ void skvAnimationPlayer::start(bool wait) {
 }
 
 void skvAnimationPlayer::stop() {
+    // A transition holds the view lock until it ends; a stop does not wait for the rest of it.
+    compositor().cutTransitionsShort();
     stopAcknowledged_.store(0);
     startRequested_.store(0);
     paused_.store(0);
