@@ -63,13 +63,21 @@ int32_t runEffect(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate, uint
 void stepEffect(UINT id, EffectState& s, LPTIMECALLBACK routine);
 
 // The routine of one effect number in one family, with the step routine's own busy flag: a
-// tick that comes while the previous one of the same routine still runs returns at once.
+// tick that comes while the previous one of the same routine still runs returns at once. The
+// first step, called directly by the effect's own thread, never waits on the flag: another
+// stage's effect of the same number may be drawing a tick of its own on the timer's thread at
+// that moment, and an effect whose first step were dropped would never start its timer.
 template <class Family, int32_t Effect>
 struct Routine {
     static void CALLBACK step(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
         static volatile LONG busy = 0;
+        auto& s = *reinterpret_cast<EffectState*>(user);
+        if (id == 0) {
+            stepEffect(id, s, &step);
+            return;
+        }
         if (InterlockedExchange(&busy, 1)) return;
-        stepEffect(id, *reinterpret_cast<EffectState*>(user), &step);
+        stepEffect(id, s, &step);
         InterlockedExchange(&busy, 0);
     }
     static int32_t run(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate,
