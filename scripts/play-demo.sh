@@ -15,7 +15,7 @@ if [ -x "$bin/skvplay" ]; then
   # (examples/demo/visitor.input), as nobody is there to do it.
   out=build/release/demo-run
   rm -rf "$out" && mkdir -p "$out"
-  "$bin/skvplay" --headless --seconds 30 --input examples/demo/visitor.input --frames "$out/frames" \
+  "$bin/skvplay" --headless --seconds 30 --input examples/demo/visitor.input --frames "$out/frames" --steps \
     --contact-sheet "$out/contact-sheet.png" --log "$out/log.jsonl" "$demo" "$@"
   echo "No display here, so the demo played headless."
   echo "Frames:        $out/frames/"
