@@ -240,3 +240,36 @@ TEST_F(Skvplay, ContactSheetHoldsTheFramesSideBySide) {
     EXPECT_GT(w, 2 * h) << out; // four frames in one row
     EXPECT_NE(readAll(dir / "logs" / "run" / "log.jsonl").find("\"frame\""), std::string::npos);
 }
+
+TEST_F(Skvplay, TwoRunsWithATransitionShowTheSameStepsFramesAndLog) {
+    // The visitor's click leads into the demo's wipe to "sunset"; every step is kept.
+    std::vector<std::vector<std::string>> logs;
+    for (const std::string run_ : {"a", "b"}) {
+        std::string out;
+        ASSERT_EQ(run({"--headless", "--seconds", "7", "--steps", "--input", DEMO_VISITOR,
+                       "--frames", (dir / run_).string(), "--log",
+                       (dir / (run_ + ".jsonl")).string(), movie()},
+                      &out),
+                  0)
+            << out;
+        EXPECT_NE(out.find("transition steps saved"), std::string::npos) << out;
+        std::vector<std::string> lines;
+        // The page's own temporary paths differ between runs; nothing else may.
+        for (const std::string& l : readLines(dir / (run_ + ".jsonl")))
+            if (l.find("urlDelivered") == std::string::npos) lines.push_back(l);
+        logs.push_back(lines);
+    }
+    EXPECT_EQ(logs[0], logs[1]);
+    int steps = 0;
+    for (const auto& l : logs[0])
+        steps += l.find("\"step\"") != std::string::npos;
+    EXPECT_GT(steps, 2);
+    int pictures = 0;
+    for (const auto& e : fs::directory_iterator(dir / "a")) {
+        const std::string name = e.path().filename().string();
+        pictures += name.find("-step-") != std::string::npos;
+        ASSERT_TRUE(fs::exists(dir / "b" / name)) << name;
+        EXPECT_EQ(readAll(e.path()), readAll(dir / "b" / name)) << name;
+    }
+    EXPECT_EQ(pictures, steps);
+}
