@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     skv::TransitionTable table;
     skv::buildTransitionTable(table);
     skv::TransitionContext context;
-    skv::runTransition(table, effect, dc, &now, withOld ? &before : nullptr, 30, duration, chunk,
-                       0, &context);
+    skv::runTransition(table, effect, dc, &now, withOld ? &before : nullptr, 30, duration, chunk, 0,
+                       &context);
 
     SelectObject(dc, old);
     DeleteObject(target);

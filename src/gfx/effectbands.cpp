@@ -72,7 +72,8 @@ public:
             // About 15 steps a second, with as many bands each as that takes.
             s.rate = 15;
             s.delay = 66;
-            perStep_ = std::max<int32_t>(1, static_cast<int32_t>(int64_t{n} * 1000 / s.duration / 15));
+            perStep_ =
+                std::max<int32_t>(1, static_cast<int32_t>(int64_t{n} * 1000 / s.duration / 15));
         }
     }
 
@@ -203,19 +204,10 @@ private:
 } // namespace
 
 void fillBandEffects(TransitionTable& table) {
-    fill<RandomBands, 27>(table);
-    fill<RandomBands, 28>(table);
-    fill<Blinds, 37>(table);
-    fill<Blinds, 49>(table);
+    fill<RandomBands, 27, 28>(table);
+    fill<Blinds, 37, 49>(table);
     fill<Checkerboard, 38>(table);
-    fill<Strips, 39>(table);
-    fill<Strips, 40>(table);
-    fill<Strips, 41>(table);
-    fill<Strips, 42>(table);
-    fill<Strips, 43>(table);
-    fill<Strips, 44>(table);
-    fill<Strips, 45>(table);
-    fill<Strips, 46>(table);
+    fill<Strips, 39, 40, 41, 42, 43, 44, 45, 46>(table);
 }
 
 } // namespace skv::effects

@@ -77,12 +77,7 @@ private:
 } // namespace
 
 void fillCentreEffects(TransitionTable& table) {
-    fill<CentreEffect, 5>(table);
-    fill<CentreEffect, 6>(table);
-    fill<CentreEffect, 7>(table);
-    fill<CentreEffect, 8>(table);
-    fill<CentreEffect, 9>(table);
-    fill<CentreEffect, 10>(table);
+    fill<CentreEffect, 5, 6, 7, 8, 9, 10>(table);
 }
 
 } // namespace skv::effects

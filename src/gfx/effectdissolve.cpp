@@ -83,13 +83,7 @@ private:
 } // namespace
 
 void fillDissolveEffects(TransitionTable& table) {
-    fill<BlockDissolve, 23>(table);
-    fill<BlockDissolve, 24>(table);
-    fill<BlockDissolve, 25>(table);
-    fill<BlockDissolve, 26>(table);
-    fill<BlockDissolve, 50>(table);
-    fill<BlockDissolve, 51>(table);
-    fill<BlockDissolve, 52>(table);
+    fill<BlockDissolve, 23, 24, 25, 26, 50, 51, 52>(table);
 }
 
 } // namespace skv::effects

@@ -22,7 +22,8 @@ std::unique_ptr<nDIB> makeWorkPicture(const nDIB& newPicture, const nDIB* oldPic
     if (!newPicture.hasHeader() ||
         !work->create(newPicture.width(), newPicture.height(), nullptr, newPicture.colours()))
         return nullptr;
-    if (oldPicture && oldPicture->hasHeader() && oldPicture->bits() && oldPicture->bitCount() == 8) {
+    if (oldPicture && oldPicture->hasHeader() && oldPicture->bits() &&
+        oldPicture->bitCount() == 8) {
         std::memcpy(work->colours(), oldPicture->colours(), sizeof(RGBQUAD) * 256);
         copyShifted(*work, *oldPicture, 0, 0);
     }
@@ -74,8 +75,8 @@ int32_t runEffect(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate, uint
     routine(0, 0, reinterpret_cast<DWORD_PTR>(&s), 0, 0);
     const HANDLE cutShort = cutShortOfThisThread();
     const HANDLE ends[2] = {s.done, cutShort};
-    const bool cut = WaitForMultipleObjects(cutShort ? 2 : 1, ends, FALSE, INFINITE) ==
-                     WAIT_OBJECT_0 + 1;
+    const bool cut =
+        WaitForMultipleObjects(cutShort ? 2 : 1, ends, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
     // The last step signalled done from inside its callback; killing the timer once more waits
     // until that callback has returned, so nothing touches the state after it is gone.
     if (const UINT t = s.timer.load()) timeKillEvent(t);
@@ -122,7 +123,8 @@ void sizeSteps(EffectState& s, int32_t size) {
     const int64_t strips = (size / s.chunk) * int64_t{1000} / s.duration;
     if (strips >= 16) {
         s.rate = 15;
-        s.chunk = std::max<int32_t>(1, static_cast<int32_t>(int64_t{size} * 1000 / s.duration / 15));
+        s.chunk =
+            std::max<int32_t>(1, static_cast<int32_t>(int64_t{size} * 1000 / s.duration / 15));
     }
     s.delay = delayFor(s.duration, size / s.chunk);
 }
@@ -152,7 +154,8 @@ void copyShifted(nDIB& target, const nDIB& source, int32_t dx, int32_t dy) {
     const int32_t x0 = std::max(0, dx), x1 = std::min(tw, sw + dx);
     const int32_t y0 = std::max(0, dy), y1 = std::min(th, sh + dy);
     if (x1 <= x0 || y1 <= y0) return;
-    const size_t ts = static_cast<size_t>(target.stride()), ss = static_cast<size_t>(source.stride());
+    const size_t ts = static_cast<size_t>(target.stride()),
+                 ss = static_cast<size_t>(source.stride());
     for (int32_t row = y0; row < y1; ++row)
         std::memmove(target.bits() + row * ts + x0, source.bits() + (row - dy) * ss + (x0 - dx),
                      static_cast<size_t>(x1 - x0));
@@ -164,7 +167,8 @@ void copyInPlace(nDIB& target, const nDIB& source, int32_t x, int32_t row, int32
     const int32_t x1 = std::min({x + w, target.width(), source.width()});
     const int32_t y1 = std::min({row + h, target.height(), source.height()});
     if (x1 <= x0 || y1 <= y0) return;
-    const size_t ts = static_cast<size_t>(target.stride()), ss = static_cast<size_t>(source.stride());
+    const size_t ts = static_cast<size_t>(target.stride()),
+                 ss = static_cast<size_t>(source.stride());
     for (int32_t r = y0; r < y1; ++r)
         std::memcpy(target.bits() + r * ts + x0, source.bits() + r * ss + x0,
                     static_cast<size_t>(x1 - x0));

@@ -67,8 +67,7 @@ void stepEffect(UINT id, EffectState& s, LPTIMECALLBACK routine);
 // first step, called directly by the effect's own thread, never waits on the flag: another
 // stage's effect of the same number may be drawing a tick of its own on the timer's thread at
 // that moment, and an effect whose first step were dropped would never start its timer.
-template <class Family, int32_t Effect>
-struct Routine {
+template <class Family, int32_t Effect> struct Routine {
     static void CALLBACK step(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
         static volatile LONG busy = 0;
         auto& s = *reinterpret_cast<EffectState*>(user);
@@ -80,16 +79,16 @@ struct Routine {
         stepEffect(id, s, &step);
         InterlockedExchange(&busy, 0);
     }
-    static int32_t run(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate,
-                       uint32_t duration, int32_t chunk, int32_t extra) {
+    static int32_t run(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate, uint32_t duration,
+                       int32_t chunk, int32_t extra) {
         Family family(Effect);
         return runEffect(dc, newPicture, oldPicture, rate, duration, chunk, extra, family, &step);
     }
 };
 
-template <class Family, int32_t Effect>
-void fill(TransitionTable& table) {
-    table.slots[Effect] = &Routine<Family, Effect>::run;
+// Puts the family's routine for each of the effect numbers into the table.
+template <class Family, int32_t... Effects> void fill(TransitionTable& table) {
+    ((table.slots[Effects] = &Routine<Family, Effects>::run), ...);
 }
 
 // ---- step sizing --------------------------------------------------------------------------

@@ -27,30 +27,54 @@ struct Motion {
 
 constexpr Motion motionOf(int32_t effect) {
     switch (effect) {
-    case 1: return {Kind::Wipe, true, false, false, false};
-    case 2: return {Kind::Wipe, true, false, true, false};
-    case 3: return {Kind::Wipe, false, true, false, true};
-    case 4: return {Kind::Wipe, false, true, false, false};
-    case 11: return {Kind::Push, true, false, true, false};
-    case 12: return {Kind::Push, true, false, false, false};
-    case 13: return {Kind::Push, false, true, false, true};
-    case 14: return {Kind::Push, false, true, false, false};
-    case 15: return {Kind::Uncover, false, true, false, false};
-    case 19: return {Kind::Uncover, false, true, false, true};
-    case 17: return {Kind::Uncover, true, false, false, false};
-    case 21: return {Kind::Uncover, true, false, true, false};
-    case 16: return {Kind::Uncover, true, true, false, false};
-    case 18: return {Kind::Uncover, true, true, false, true};
-    case 20: return {Kind::Uncover, true, true, true, true};
-    case 22: return {Kind::Uncover, true, true, true, false};
-    case 29: return {Kind::Cover, false, true, false, true};
-    case 34: return {Kind::Cover, false, true, false, false};
-    case 32: return {Kind::Cover, true, false, true, false};
-    case 33: return {Kind::Cover, true, false, false, false};
-    case 30: return {Kind::Cover, true, true, true, true};
-    case 31: return {Kind::Cover, true, true, false, true};
-    case 35: return {Kind::Cover, true, true, true, false};
-    default: return {Kind::Cover, true, true, false, false}; // 36
+    case 1:
+        return {Kind::Wipe, true, false, false, false};
+    case 2:
+        return {Kind::Wipe, true, false, true, false};
+    case 3:
+        return {Kind::Wipe, false, true, false, true};
+    case 4:
+        return {Kind::Wipe, false, true, false, false};
+    case 11:
+        return {Kind::Push, true, false, true, false};
+    case 12:
+        return {Kind::Push, true, false, false, false};
+    case 13:
+        return {Kind::Push, false, true, false, true};
+    case 14:
+        return {Kind::Push, false, true, false, false};
+    case 15:
+        return {Kind::Uncover, false, true, false, false};
+    case 19:
+        return {Kind::Uncover, false, true, false, true};
+    case 17:
+        return {Kind::Uncover, true, false, false, false};
+    case 21:
+        return {Kind::Uncover, true, false, true, false};
+    case 16:
+        return {Kind::Uncover, true, true, false, false};
+    case 18:
+        return {Kind::Uncover, true, true, false, true};
+    case 20:
+        return {Kind::Uncover, true, true, true, true};
+    case 22:
+        return {Kind::Uncover, true, true, true, false};
+    case 29:
+        return {Kind::Cover, false, true, false, true};
+    case 34:
+        return {Kind::Cover, false, true, false, false};
+    case 32:
+        return {Kind::Cover, true, false, true, false};
+    case 33:
+        return {Kind::Cover, true, false, false, false};
+    case 30:
+        return {Kind::Cover, true, true, true, true};
+    case 31:
+        return {Kind::Cover, true, true, false, true};
+    case 35:
+        return {Kind::Cover, true, true, true, false};
+    default:
+        return {Kind::Cover, true, true, false, false}; // 36
     }
 }
 
@@ -181,30 +205,8 @@ private:
 } // namespace
 
 void fillMovingEffects(TransitionTable& table) {
-    fill<MovingEffect, 1>(table);
-    fill<MovingEffect, 2>(table);
-    fill<MovingEffect, 3>(table);
-    fill<MovingEffect, 4>(table);
-    fill<MovingEffect, 11>(table);
-    fill<MovingEffect, 12>(table);
-    fill<MovingEffect, 13>(table);
-    fill<MovingEffect, 14>(table);
-    fill<MovingEffect, 15>(table);
-    fill<MovingEffect, 16>(table);
-    fill<MovingEffect, 17>(table);
-    fill<MovingEffect, 18>(table);
-    fill<MovingEffect, 19>(table);
-    fill<MovingEffect, 20>(table);
-    fill<MovingEffect, 21>(table);
-    fill<MovingEffect, 22>(table);
-    fill<MovingEffect, 29>(table);
-    fill<MovingEffect, 30>(table);
-    fill<MovingEffect, 31>(table);
-    fill<MovingEffect, 32>(table);
-    fill<MovingEffect, 33>(table);
-    fill<MovingEffect, 34>(table);
-    fill<MovingEffect, 35>(table);
-    fill<MovingEffect, 36>(table);
+    fill<MovingEffect, 1, 2, 3, 4, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 29, 30, 31, 32,
+         33, 34, 35, 36>(table);
 }
 
 } // namespace skv::effects

@@ -45,7 +45,8 @@ private:
     // Inverts the one-pixel frame just outside the centred rectangle of half-height e and
     // half-width W x e / H.
     static void outline(EffectState& s, int32_t e) {
-        const int32_t halfW = s.height > 0 ? static_cast<int32_t>(int64_t{s.width} * e / s.height) : 0;
+        const int32_t halfW =
+            s.height > 0 ? static_cast<int32_t>(int64_t{s.width} * e / s.height) : 0;
         const int32_t cx = s.width / 2, cy = s.height / 2;
         const int32_t left = cx - halfW, right = cx + halfW, top = cy - e, bottom = cy + e;
         PatBlt(s.dc, left - 1, top - 1, right - left + 2, 1, DSTINVERT);
@@ -62,8 +63,7 @@ private:
 } // namespace
 
 void fillZoomEffects(TransitionTable& table) {
-    fill<Zoom, 47>(table);
-    fill<Zoom, 48>(table);
+    fill<Zoom, 47, 48>(table);
 }
 
 } // namespace skv::effects

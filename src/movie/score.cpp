@@ -272,8 +272,26 @@ void skvScore::setVisibility(int32_t sprite, int32_t flag) {
 }
 
 void skvScore::setPuppetTransition(int32_t flag) {
-    if (flag && !puppetTransition_) savedTransition_ = cursor_->current.transitionEffect();
+    if (flag && !puppetTransition_) {
+        savedTransition_ = cursor_->current.transitionEffect();
+        savedTransitionParams_ = cursor_->current.transitionParams();
+    }
     puppetTransition_ = flag ? 1 : 0;
+    if (!flag) puppetValuesSet_ = false;
+}
+
+void skvScore::setPuppetTransitionValues(uint8_t effect, uint16_t params) {
+    puppetEffect_ = effect;
+    puppetParams_ = params;
+    puppetValuesSet_ = true;
+}
+
+bool skvScore::puppetValuesInForce() const {
+    return puppetTransition_ && puppetValuesSet_;
+}
+
+int32_t skvScore::transitionToRun() const {
+    return puppetValuesInForce() ? puppetEffect_ : cursor_->current.transitionEffect();
 }
 
 void skvScore::stageSize(int32_t* width, int32_t* height) const {

@@ -158,6 +158,14 @@ public:
     // A script set this frame's transition: the frame's own effect comes back after it ran.
     void setPuppetTransition(int32_t flag);
     int32_t puppetTransition() const { return puppetTransition_; }
+    // What the script set (the effect, and the chunk and duration word), written into the
+    // current frame's channel too. It is what the next frame change runs, even when that frame
+    // names a transition of its own: the frame's own change records have just overwritten the
+    // channel, but the script asked for the next change.
+    void setPuppetTransitionValues(uint8_t effect, uint16_t params);
+    // The effect the current frame's render runs: the script's while one is set.
+    int32_t transitionToRun() const;
+    bool puppetValuesInForce() const;
 
     int32_t takeGoFlag() {
         const int32_t f = goFlag_;
@@ -269,6 +277,10 @@ private:
     int32_t frameCountCache_ = 0;
     int32_t puppetTransition_ = 0;
     int16_t savedTransition_ = 0;
+    uint16_t savedTransitionParams_ = 0;
+    uint8_t puppetEffect_ = 0;
+    uint16_t puppetParams_ = 0;
+    bool puppetValuesSet_ = false; // else the channel holds the script's transition
     int32_t soundPuppet_ = 0;
     int16_t savedSound_ = 0;
     int32_t soundForced_ = 0;

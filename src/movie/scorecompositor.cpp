@@ -7,7 +7,7 @@
 namespace skv {
 
 bool ScoreCompositor::frameHasTransition() {
-    return score_ && score_->currentImage()->transitionEffect() != 0;
+    return score_ && score_->transitionToRun() != 0;
 }
 
 int32_t ScoreCompositor::stageColourIndex() {

@@ -43,12 +43,19 @@ void skvScore::renderFrame(ScoreStage& stage, int32_t quiet) {
     renderSprites(stage);
     forceRedraw_ = 0;
 
-    if (!quiet && cur.transitionEffect() != 0 && frameNumber() != 1) {
-        stage.runTransition(cur.transitionEffect(), cur.chunkSize(),
-                            transitionMs(cur.transitionDuration()), kTransitionParameter);
+    if (!quiet && transitionToRun() != 0 && frameNumber() != 1) {
+        const bool given = puppetValuesInForce();
+        const uint16_t params = given ? puppetParams_ : cur.transitionParams();
+        stage.runTransition(transitionToRun(), params & 0xFF, transitionMs((params >> 8) & 0x7F),
+                            kTransitionParameter);
         if (puppetTransition_) {
-            cur.setTransitionEffect(static_cast<uint8_t>(savedTransition_));
-            puppetTransition_ = 0;
+            // The script's values came along into this frame unless its own change records
+            // replaced them; what came along goes back to what the frame before had.
+            if (!given || cur.transitionEffect() == puppetEffect_)
+                cur.setTransitionEffect(static_cast<uint8_t>(savedTransition_));
+            if (given && cur.transitionParams() == puppetParams_)
+                cur.setTransitionParams(savedTransitionParams_);
+            setPuppetTransition(0);
         }
     }
 

@@ -183,6 +183,7 @@ void skvAnimationPlayer::puppetTransition(int32_t effect, int32_t duration, int3
     const uint16_t kept = image.transitionParams() & 0x8000;
     image.setTransitionParams(
         static_cast<uint16_t>(kept | ((duration & 0x7F) << 8) | (chunk & 0xFF)));
+    score_->setPuppetTransitionValues(image.transitionEffect(), image.transitionParams());
 }
 
 RECT skvAnimationPlayer::spriteRect(int32_t sprite) {

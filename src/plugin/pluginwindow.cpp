@@ -9,7 +9,6 @@
 #include "core/status.h"
 #include "net/moviestream.h"
 #include "net/statuscodes.h"
-#include "plugin/splash.h"
 #include "net/stringtable.h"
 #include "platform/clock.h"
 #include "player/controller.h"
@@ -18,6 +17,7 @@
 #include "plugin/instancelink.h"
 #include "plugin/observer.h"
 #include "plugin/pluginstate.h"
+#include "plugin/splash.h"
 
 namespace skv::plugin {
 

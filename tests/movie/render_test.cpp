@@ -165,6 +165,27 @@ TEST(Render, APuppetTransitionGivesWayToTheFramesOwn) {
     EXPECT_EQ(t.score.previousImage()->transitionEffect(), 2);
 }
 
+TEST(Render, AScriptsTransitionWinsOverTheEnteredFramesOwnWhichComesBackAfter) {
+    // Frame 2 names effect 5 with chunk 3; the script asked for effect 9, chunk 7, 2 quarters.
+    FrameString f;
+    f.frame({});
+    f.frame({{at(0, 2), {3, 0}}, {at(0, 4), {5}}});
+    f.frame({});
+    Fixture t(f, {});
+    t.score.setPuppetTransition(1);
+    t.score.currentImage()->setTransitionEffect(9);
+    t.score.currentImage()->setTransitionParams(0x0207);
+    t.score.setPuppetTransitionValues(9, 0x0207);
+    t.score.nextFrame();
+    EXPECT_EQ(t.render(), (Log{"transition 9 7 556 30"}));
+    EXPECT_EQ(t.score.puppetTransition(), 0);
+    // Frame 2's own values stay in its channel, and frame 3 inherits them.
+    EXPECT_EQ(t.score.currentImage()->transitionEffect(), 5);
+    EXPECT_EQ(t.score.currentImage()->chunkSize(), 3);
+    t.score.nextFrame();
+    EXPECT_EQ(t.render(), (Log{"transition 5 3 0 30"}));
+}
+
 TEST(Render, PuppetChannelsTakeTheSizeOfANewMember) {
     Log log;
     StoreStream stream;

@@ -87,8 +87,8 @@ TEST_F(MultimediaTimer, TimersComeInTheOrderOfTheirTimesOnOneThread) {
 
 TEST_F(MultimediaTimer, AKilledTimerThatHasNotComeNeverComes) {
     Calls calls;
-    const UINT id = timeSetEvent(20, 1, recordCall, reinterpret_cast<DWORD_PTR>(&calls),
-                                 TIME_ONESHOT);
+    const UINT id =
+        timeSetEvent(20, 1, recordCall, reinterpret_cast<DWORD_PTR>(&calls), TIME_ONESHOT);
     ASSERT_NE(id, 0u);
     EXPECT_EQ(timeKillEvent(id), static_cast<MMRESULT>(TIMERR_NOERROR));
     Sleep(100);

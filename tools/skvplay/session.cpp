@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -82,7 +82,9 @@ public:
 
     bool completed() const { return completed_.load(); }
     bool playing() const { return playing_.load(); }
-    int32_t shown() const { return std::min(shown_.load(), options_.maxFrames > 0 ? options_.maxFrames : INT32_MAX); }
+    int32_t shown() const {
+        return std::min(shown_.load(), options_.maxFrames > 0 ? options_.maxFrames : INT32_MAX);
+    }
     int32_t saved() const { return saved_.load(); }
     int32_t stepsSaved() const { return steps_.load(); }
     const ContactSheet& sheet() const { return sheet_; }
@@ -137,9 +139,8 @@ SessionResult runSession(const SessionOptions& options) {
             return result;
         }
     }
-    const std::string work = options.workDir.empty()
-                                 ? "/tmp/skvplay-" + std::to_string(getpid())
-                                 : options.workDir;
+    const std::string work =
+        options.workDir.empty() ? "/tmp/skvplay-" + std::to_string(getpid()) : options.workDir;
     mkdir(work.c_str(), 0700);
 
     // What to open: a page as it stands; an embed source or a movie address on a page of our own.
@@ -218,7 +219,8 @@ SessionResult runSession(const SessionOptions& options) {
     bo.log = &log;
     HWND* pagePtr = nullptr;
     bo.onStatus = [&pagePtr, headless](const std::string& text) {
-        if (!headless && pagePtr && *pagePtr) SetWindowTextA(*pagePtr, ("skvplay - " + text).c_str());
+        if (!headless && pagePtr && *pagePtr)
+            SetWindowTextA(*pagePtr, ("skvplay - " + text).c_str());
         if (isTerminal())
             std::fprintf(stderr, "\r\x1b[K%s", text.c_str());
         else
@@ -245,9 +247,10 @@ SessionResult runSession(const SessionOptions& options) {
             HWND page = browser.pageWindow();
             pagePtr = &page;
             const uint64_t start = platform::clockNowMs();
-            const uint64_t limit = options.seconds > 0 ? static_cast<uint64_t>(options.seconds * 1000)
-                                   : headless      ? kHeadlessLimitMs
-                                                   : UINT64_MAX;
+            const uint64_t limit = options.seconds > 0
+                                       ? static_cast<uint64_t>(options.seconds * 1000)
+                                   : headless ? kHeadlessLimitMs
+                                              : UINT64_MAX;
             size_t boxesLogged = 0;
             bool inputStarted = false;
             for (;;) {
@@ -265,8 +268,8 @@ SessionResult runSession(const SessionOptions& options) {
                 }
                 const auto boxes = platform::messageBoxes();
                 for (; boxesLogged < boxes.size(); ++boxesLogged) {
-                    log.entry("messageBox", boxes[boxesLogged].caption + ": " +
-                                                boxes[boxesLogged].text);
+                    log.entry("messageBox",
+                              boxes[boxesLogged].caption + ": " + boxes[boxesLogged].text);
                     result.boxTexts.push_back(boxes[boxesLogged].text);
                 }
                 if (headless && !boxes.empty()) break; // answered; the movie will not play
@@ -277,7 +280,8 @@ SessionResult runSession(const SessionOptions& options) {
                 if (!IsWindow(page)) break;
                 const uint64_t now = platform::clockNowMs();
                 if (now - start >= limit) break;
-                const DWORD wait = static_cast<DWORD>(std::min<uint64_t>(limit - (now - start), 100));
+                const DWORD wait =
+                    static_cast<DWORD>(std::min<uint64_t>(limit - (now - start), 100));
                 if (!headless && observer.completed())
                     MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
                 else

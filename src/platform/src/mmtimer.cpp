@@ -34,7 +34,7 @@ struct State {
     UINT running = 0;             // the timer whose callback runs now; guarded by mu
     DWORD threadId = 0;
     HANDLE thread = nullptr;
-    HANDLE wake = nullptr;         // auto-reset: the earliest due time may have moved
+    HANDLE wake = nullptr;          // auto-reset: the earliest due time may have moved
     HANDLE callbackEnded = nullptr; // manual-reset: no callback runs
 };
 

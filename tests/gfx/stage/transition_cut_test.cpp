@@ -63,8 +63,7 @@ struct EffectRun {
 
 DWORD WINAPI runEffect(LPVOID p) {
     auto* r = static_cast<EffectRun*>(p);
-    runTransition(r->table, r->effect, r->dc, r->now, r->before, 30, r->duration, 1, 0,
-                  r->context);
+    runTransition(r->table, r->effect, r->dc, r->now, r->before, 30, r->duration, 1, 0, r->context);
     return 0;
 }
 

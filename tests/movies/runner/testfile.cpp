@@ -112,8 +112,8 @@ TestFile readTestFile(const std::string& dir) {
         }
     t.logTimes = e.boolean("log-times", false);
     t.logFrom = e.string("log-from").value_or("");
-    if (!t.logFrom.empty() && std::find(t.logKinds.begin(), t.logKinds.end(), t.logFrom) ==
-                                  t.logKinds.end())
+    if (!t.logFrom.empty() &&
+        std::find(t.logKinds.begin(), t.logKinds.end(), t.logFrom) == t.logKinds.end())
         e.fail("log-from", "must be one of the kinds in log-kinds");
     t.completed = e.boolean("completed", true);
     if (const toml::array* pixels = e.array("pixels"))

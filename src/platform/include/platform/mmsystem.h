@@ -107,14 +107,14 @@ SKV_PLATFORM_API MMRESULT waveOutSetVolume(HWAVEOUT handle, DWORD volume);
 SKV_PLATFORM_API MMRESULT waveOutGetErrorTextA(MMRESULT error, LPSTR text, UINT size);
 
 // ---- multimedia timers ----------------------------------------------------------------------
-// timeSetEvent calls `callback` (or, with TIME_CALLBACK_EVENT_SET, sets the event it names) `delay` milliseconds from
-// now on the platform clock, once (TIME_ONESHOT) or every `delay` milliseconds (TIME_PERIODIC),
-// always on the one timer thread, which is created at the first use and lives with the process.
-// On the virtual clock that thread takes part like any other, so callbacks come at exactly their
-// times. A periodic timer's next time counts from the time it was due, not from when its callback
-// ended; one that fell more than a period behind (a slow callback on the real clock) comes once,
-// at once, rather than in a burst. The resolution is accepted and not used. Answers the timer's
-// identifier (never 0), or 0 for a delay of 0 or a missing callback.
+// timeSetEvent calls `callback` (or, with TIME_CALLBACK_EVENT_SET, sets the event it names) `delay`
+// milliseconds from now on the platform clock, once (TIME_ONESHOT) or every `delay` milliseconds
+// (TIME_PERIODIC), always on the one timer thread, which is created at the first use and lives with
+// the process. On the virtual clock that thread takes part like any other, so callbacks come at
+// exactly their times. A periodic timer's next time counts from the time it was due, not from when
+// its callback ended; one that fell more than a period behind (a slow callback on the real clock)
+// comes once, at once, rather than in a burst. The resolution is accepted and not used. Answers the
+// timer's identifier (never 0), or 0 for a delay of 0 or a missing callback.
 //
 // timeKillEvent stops a timer: its callback is not called again. Called from another thread
 // while that timer's callback runs, it returns once the callback has returned, so that the
