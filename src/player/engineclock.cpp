@@ -106,7 +106,13 @@ void skvAnimationPlayer::advanceFrame() {
         if (runtime_) runtime_->enterFrame(frameScript());
     } else {
         if (runtime_) runtime_->exitFrame(frameScript());
-        if (!playing_.load() || paused_.load() || ended_.load()) return;
+        if (!playing_.load() || ended_.load()) return;
+        // A paused movie stays on its frame but keeps its frame clock: without a deadline the
+        // engine would send exitFrame again at once, for ever, and time would stand still.
+        if (paused_.load()) {
+            schedule();
+            return;
+        }
         if (s->goFlag() || s->nextFrame()) {
             render(0, 0);
             s->clearGoFlag();
