@@ -24,10 +24,15 @@ void skvScore::renderFrame(ScoreStage& stage, int32_t quiet) {
     FrameImage& prev = cursor_->previous;
     skvView* view = stage.view();
 
+    // A palette the stream does not hold changes nothing: the stage keeps the one it shows.
+    // Taking its number as the current one would make the stage look it up in vain the next
+    // time it is set up (when playback starts) and show no colours at all.
     if (const int16_t palette = cur.paletteNumber(); palette != 0) {
-        currentPalette_ = palette;
-        if (skvObject* member = findMemberWaiting(palette)) member->draw(view, nullptr);
-        stage.paletteChanged();
+        if (skvObject* member = findMemberWaiting(palette)) {
+            currentPalette_ = palette;
+            member->draw(view, nullptr);
+            stage.paletteChanged();
+        }
     }
 
     if (!quiet && ((cur.soundNumber() != prev.soundNumber() && !soundPuppet_) || soundForced_)) {
