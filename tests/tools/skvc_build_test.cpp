@@ -8,6 +8,7 @@
 #include "core/classids.h"
 #include "core/guid.h"
 #include "gfx/palette.h"
+#include "gfx/sprite.h"
 #include "movie/scorelet.h"
 #include "movie/spriteenabler.h"
 #include "net/ratemap.h"
@@ -327,6 +328,45 @@ INSTANTIATE_TEST_SUITE_P(
         BadSource{"hub", "[[scorelet]]\nmode = \"auto\"\nstart = 3\n",
                   "scorelets play over a hub score"}),
     [](const ::testing::TestParamInfo<BadSource>& i) { return std::string(i.param.name); });
+
+TEST_F(BuildTest, TheMoviePaletteMustBeAPaletteBeforeMembersAreMappedToIt) {
+    // Bitmaps and text without a palette of their own take the movie's: naming a member that is
+    // no palette must be a build error, whichever kind it is and wherever it is declared.
+    const std::string members = R"(
+[[member]]
+number = 1
+name = "dots"
+type = "bitmap"
+file = "a.bmp"
+
+[[member]]
+number = 2
+type = "palette"
+colours = ["#FF0000"]
+
+[[member]]
+number = 4
+type = "text"
+text = "x"
+)";
+    for (const char* palette : {"1", "\"dots\"", "3"}) {
+        const std::string number = palette[0] == '3' ? "3" : "1";
+        EXPECT_EQ(buildError(sourceWith(std::string("[movie]\npalette = ") + palette + "\n" +
+                                        members)),
+                  "movie.toml:2: movie.palette: member " + number + " is not a palette member")
+            << palette;
+    }
+    std::string onlyText = members;
+    onlyText.erase(0, onlyText.find("[[member]]\nnumber = 2"));
+    EXPECT_EQ(buildError(sourceWith("[movie]\npalette = 4\n" + onlyText)),
+              "movie.toml:2: movie.palette: member 4 is not a palette member");
+
+    // A palette member declared after the bitmaps still serves them.
+    ReadBack r = readBack(buildMovie(sourceWith("[movie]\npalette = 2\n" + members)));
+    auto* dots = r.find<skv::NSprite>(skv::memberGuid(1));
+    ASSERT_NE(dots, nullptr);
+    EXPECT_EQ(dots->paletteNumber, 2);
+}
 
 TEST_F(BuildTest, FailedBuildWritesNothing) {
     namespace fs = std::filesystem;
