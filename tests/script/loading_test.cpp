@@ -95,14 +95,29 @@ TEST(ScriptBlock, UntrustedHeadersNeverReachOutsideTheBlock) {
     EXPECT_EQ(code.handler(0)->paramCount, 0);
 }
 
-TEST(ScriptBlock, TextLiteralsNeedTheirNulInsideTheBlock) {
+TEST(ScriptBlock, ATextLiteralAtTheEndOfTheBlockRunsToTheEndWithoutItsNul) {
     // One text literal at the very end of the block, without a NUL.
     std::vector<uint8_t> b = rawBlock(96 + 8 + 4 + 3, 0, 96, 96, 104);
     writeU32(&b[96], ScriptBlock::kLiteralText);
     writeU32(&b[100], 0);
     std::memcpy(&b[108], "abc", 3);
     ScriptBlock noNul(b);
-    EXPECT_STREQ(noNul.literal(0).text(), "");
+    EXPECT_STREQ(noNul.literal(0).text(), "abc");
+    // Read from a stream with more bytes after the block: the text stops at the block's end.
+    std::vector<uint8_t> body(4);
+    writeU32(body.data(), uint32_t(b.size()));
+    body.insert(body.end(), b.begin(), b.end());
+    for (char c : std::string("def"))
+        body.push_back(uint8_t(c));
+    Loader l(body);
+    std::unique_ptr<ScriptBlock> read = ScriptBlock::read(l.ar);
+    ASSERT_EQ(read->length(), b.size());
+    EXPECT_STREQ(read->literal(0).text(), "abc");
+    // A text whose start is the block's end is empty.
+    std::vector<uint8_t> atEnd = b;
+    writeU32(&atEnd[100], 3);
+    EXPECT_STREQ(ScriptBlock(atEnd).literal(0).text(), "");
+
     b.push_back(0);
     writeU32(&b[8], uint32_t(b.size()));
     ScriptBlock withNul(b);
