@@ -171,7 +171,14 @@ void skvAnimationPlayer::puppetSprite(int32_t sprite, int32_t flag) {
 
 void skvAnimationPlayer::puppetSound(int32_t number) {
     NMTX_SCOPED(guard, viewMutex());
-    if (score_) score_->puppetSound(number);
+    if (!score_) return;
+    score_->puppetSound(number);
+    if (number == 0) return;
+    // The sound playing now stops at once, and sound may start again: the member the script
+    // named starts at the next render, even when it is the one that was playing (which the
+    // output would otherwise take as already started).
+    stopSound();
+    soundOff_.store(0);
 }
 
 void skvAnimationPlayer::puppetTransition(int32_t effect, int32_t duration, int32_t chunk) {

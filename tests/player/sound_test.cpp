@@ -3,6 +3,7 @@
 // the frame while the output is busy, and the end of the movie closes the device. With the real
 // output a sound member's samples reach the wave device at the time of its frame.
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 #include "platform/clock.h"
@@ -162,13 +163,17 @@ struct SoundRun {
     bool completed = false;
 };
 
-SoundRun playWithCapture(MovieSpec& m) {
+// `atFrame`, when given, is called on the engine thread after each frame shown, as a script of
+// that frame would run.
+SoundRun playWithCapture(MovieSpec& m,
+                         std::function<void(skvPlayer&, int32_t frame)> atFrame = nullptr) {
     registerSoundClasses();
     HeadlessOptions o;
     o.url = movieFile(m);
     SoundRun r;
-    o.onFrame = [&r](skvPlayer& p, int32_t) {
+    o.onFrame = [&r, atFrame](skvPlayer& p, int32_t frame) {
         r.frameTimes.push_back(platform::clockNowMs());
+        if (atFrame) atFrame(p, frame);
         EXPECT_NE(dynamic_cast<WaveSound*>(&p.engine()->sound()), nullptr)
             << "the player's own output is the wave device";
     };
@@ -235,6 +240,43 @@ TEST(EngineSound, ALoopingSoundPlaysUntilTheNextSoundReplacesIt) {
         loop.samples)
         << "the second pass repeats the first";
     EXPECT_EQ(r.played[1].samples, next.samples);
+}
+
+TEST(EngineSound, PuppetSoundStopsTheSoundAtOnceAndStartsItsMemberEvenWhenItWasPlaying) {
+    CapturedWaves capture;
+    // A 50 ms loop from frame 2, whose script then puppets that same sound; frame 4's puppets
+    // another.
+    NWave loop, next;
+    makeRamp(loop, 50, 551, 1);
+    makeRamp(next, 51, 220);
+    MovieSpec m;
+    m.names = {"enterFrame"};
+    m.frames.frame(sprite(1, 40, 0, 0, 4, 4));
+    m.frames.frame(std::vector<Record>{sound(50)});
+    for (int16_t x : {2, 4, 6, 8})
+        m.frames.frame(std::vector<Record>{{at(2, 10), le16(x)}});
+    m.blocks = {{40, 35}};
+    m.extra = {&loop, &next};
+    int shown = 0;
+    SoundRun r = playWithCapture(m, [&shown](skvPlayer& p, int32_t) {
+        ++shown; // frame 1 is shown twice: the 3rd frame shown is frame 2
+        if (shown == 3) p.engine()->puppetSound(50);
+        if (shown == 5) p.engine()->puppetSound(51);
+    });
+    ASSERT_TRUE(r.completed);
+    ASSERT_EQ(r.frameTimes.size(), 7u);
+    // The loop, stopped when the script asked; the same loop again from the next frame on (it
+    // used to stay silent); then the other sound, the loop stopped at once for it.
+    ASSERT_EQ(r.played.size(), 3u);
+    EXPECT_EQ(r.played[0].startMs, r.frameTimes[2]);
+    const auto heard = [](const platform::PlayedWave& w) { return w.samples.size() * 1000 / 11025; };
+    EXPECT_LE(heard(r.played[0]), r.frameTimes[2] - r.frameTimes[2] + 1);
+    EXPECT_EQ(r.played[1].startMs, r.frameTimes[3]);
+    EXPECT_EQ(std::vector<uint8_t>(r.played[1].samples.begin(), r.played[1].samples.begin() + 551),
+              loop.samples);
+    EXPECT_LE(heard(r.played[1]), r.frameTimes[4] - r.frameTimes[3] + 1);
+    EXPECT_EQ(r.played[2].startMs, r.frameTimes[5]);
+    EXPECT_EQ(r.played[2].samples, next.samples);
 }
 
 } // namespace
