@@ -16,6 +16,34 @@ COLORREF paletteRelative(COLORREF c) {
     return PALETTERGB(GetRValue(c), GetGValue(c), GetBValue(c));
 }
 
+RECT unionOf(const RECT& a, const RECT& b) {
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+// Every pixel draw() can paint for a shape of `kind` on `channel`, and the channel's own area.
+// A pen of w pixels is centred on the path draw() gives the GDI: it reaches w / 2 pixels above
+// and to the left of the path's first and last pixels and (w - 1) / 2 below and to the right of
+// them, its round ends taking in both. So a figure's outline and a falling line reach w / 2
+// pixels above and to the left of the channel, and a rising line, which ends at
+// (right, top - w), reaches well above and to the right of it.
+RECT strokeArea(int16_t kind, const SpriteChannel& channel) {
+    const int32_t w = std::max(skvShape::lineSizeOf(channel), 0);
+    const int32_t L = channel.left(), T = channel.top();
+    const int32_t R = L + channel.width(), B = T + channel.height();
+    const RECT own{L, T, R, B};
+    if (w == 0) return own; // the null pen: the figure only, one column and row in
+    // The first and last pixel of the path: a figure's outline and a falling line run from
+    // (L, T) to (R - w, B - w), as does a line as thin as its pen, drawn as a rectangle.
+    int32_t x0 = L, y0 = T, x1 = R - w, y1 = B - w;
+    const bool thin = R - w == L || B - w == T;
+    if (kind == skvShape::kLineUp && !thin) y0 = B - w, x1 = R, y1 = T - w;
+    const int32_t before = w / 2, after = w - before;
+    const RECT stroke{std::min(x0, x1) - before, std::min(y0, y1) - before,
+                      std::max(x0, x1) + after, std::max(y0, y1) + after};
+    return unionOf(own, stroke);
+}
+
 } // namespace
 
 skvShape::skvShape() {
@@ -41,8 +69,13 @@ int skvShape::hitTest(const SpriteChannel* channel, const tagPOINT& point) {
 
 void skvShape::place(skvView* view, const SpriteChannel* channel) {
     if (channel) {
-        shapeBounds = RECT{channel->left() - 1, channel->top() - 1,
-                           channel->left() + channel->width(), channel->top() + channel->height()};
+        // A shape sprite of the score names its kind in the channel; a member knows its own.
+        const int16_t drawn =
+            channel->shapeKind() != 0 ? static_cast<int16_t>(channel->shapeKind()) : kind;
+        shapeBounds =
+            unionOf(RECT{channel->left() - 1, channel->top() - 1,
+                         channel->left() + channel->width(), channel->top() + channel->height()},
+                    strokeArea(drawn, *channel));
     }
     if (nAnimation* stage = stageOf(view)) stage->addDirtyRect(shapeBounds);
 }
@@ -56,7 +89,7 @@ void skvShape::draw(skvView* view, const SpriteChannel* channel) {
     const int32_t w = std::max(lineSizeOf(*channel), 0);
     const int32_t L = channel->left(), T = channel->top();
     const int32_t R = L + channel->width(), B = T + channel->height();
-    shapeBounds = RECT{L, T, R, B};
+    shapeBounds = strokeArea(kind, *channel);
     nDisplayOSB* display = stage->getDisplayOSB();
     HDC dc = display->getMemoryDC();
     if (!dc || !stage->buffersCreated()) return;

@@ -34,7 +34,8 @@ public:
     // excluded.
     int hitTest(const SpriteChannel* channel, const tagPOINT& point) override;
     void draw(skvView* view, const SpriteChannel* channel) override;
-    // Marks the channel's area, one pixel wider to the left and top, for the copy.
+    // Marks the channel's area, one pixel wider to the left and top, joined with every pixel
+    // a stroke of its line size reaches there (for the copy).
     void place(skvView* view, const SpriteChannel* channel) override;
     int32_t sizeHint() override { return 0; }
     void serialize(uArchive& ar) override;

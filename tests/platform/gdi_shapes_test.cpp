@@ -92,7 +92,7 @@ struct Tools {
     }
 };
 
-TEST(GdiShapes, RectangleCoversItsAreaWithThePenInside) {
+TEST(GdiShapes, RectangleCoversItsAreaWithAOnePixelPenInside) {
     Canvas c(9, 7);
     {
         Tools t(c.dc, CreatePen(PS_SOLID, 1, RGB(0, 0, 0)), CreateSolidBrush(red()));
@@ -100,16 +100,90 @@ TEST(GdiShapes, RectangleCoversItsAreaWithThePenInside) {
     }
     EXPECT_EQ(c.art(), (Art{".........", ".#####...", ".#RRR#...", ".#RRR#...", ".#####...",
                             ".........", "........."}));
+}
 
-    // A width-2 pen stays inside the same area; corners given the other way round are put in
-    // order.
-    Canvas wide(9, 7);
+// A pen wider than one pixel is centred on the figure's outline, the path through the centres
+// of its outermost pixels: half the pen lies outside the box.
+TEST(GdiShapes, WidePensAreCentredOnTheOutline) {
+    Canvas odd(10, 10);
     {
-        Tools t(wide.dc, CreatePen(PS_SOLID, 2, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Rectangle(wide.dc, 7, 6, 1, 0));
+        Tools t(odd.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(red()));
+        EXPECT_TRUE(Rectangle(odd.dc, 2, 2, 8, 8));
     }
-    EXPECT_EQ(wide.art(), (Art{".######..", ".######..", ".##RR##..", ".##RR##..", ".######..",
-                               ".######..", "........."}));
+    EXPECT_EQ(odd.art(),
+              (Art{"..........", ".########.", ".########.", ".########.", ".###RR###.",
+                   ".###RR###.", ".########.", ".########.", ".########.", ".........."}));
+
+    // An even width puts its odd pixel above and to the left of the outline; corners given the
+    // other way round are put in order.
+    Canvas even(9, 7);
+    {
+        Tools t(even.dc, CreatePen(PS_SOLID, 2, RGB(0, 0, 0)), CreateSolidBrush(red()));
+        EXPECT_TRUE(Rectangle(even.dc, 7, 6, 1, 0));
+    }
+    EXPECT_EQ(even.art(), (Art{"#######..", "##RRR##..", "##RRR##..", "##RRR##..", "#######..",
+                               "#######..", "........."}));
+
+    // A box one pixel wide is a line as wide as the pen.
+    Canvas thin(5, 7);
+    {
+        Tools t(thin.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(red()));
+        EXPECT_TRUE(Rectangle(thin.dc, 2, 1, 3, 5));
+    }
+    EXPECT_EQ(thin.art(), (Art{".###.", ".###.", ".###.", ".###.", ".###.", ".###.", "....."}));
+
+    // A circle through the centres of its outermost pixels, four from the middle one: the pen
+    // takes the pixels whose centres lie within 1.5 of it, the brush those further in.
+    Canvas round(11, 11);
+    {
+        Tools t(round.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(blue()));
+        EXPECT_TRUE(Ellipse(round.dc, 1, 1, 10, 10));
+    }
+    const Art circle{"...#####...", "..#######..", ".#########.", "####BBB####",
+                     "###BBBBB###", "###BBBBB###", "###BBBBB###", "####BBB####",
+                     ".#########.", "..#######..", "...#####..."};
+    EXPECT_EQ(round.art(), circle);
+
+    // Corners of radius 3 on the outline of a 12 x 9 box.
+    Canvas rounded(14, 11);
+    {
+        Tools t(rounded.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(blue()));
+        EXPECT_TRUE(RoundRect(rounded.dc, 1, 1, 13, 10, 7, 7));
+    }
+    EXPECT_EQ(rounded.art(),
+              (Art{"..##########..", ".############.", "##############", "###BBBBBBBB###",
+                   "###BBBBBBBB###", "###BBBBBBBB###", "###BBBBBBBB###", "###BBBBBBBB###",
+                   "##############", ".############.", "..##########.."}));
+}
+
+// PS_INSIDEFRAME brings the figure in by half the pen, so that the band ends on the box.
+TEST(GdiShapes, InsideFramePensKeepWithinTheBox) {
+    Canvas c(9, 7);
+    {
+        Tools t(c.dc, CreatePen(PS_INSIDEFRAME, 2, RGB(0, 0, 0)), CreateSolidBrush(red()));
+        EXPECT_TRUE(Rectangle(c.dc, 7, 6, 1, 0));
+    }
+    EXPECT_EQ(c.art(), (Art{".######..", ".######..", ".##RR##..", ".##RR##..", ".######..",
+                            ".######..", "........."}));
+
+    // The circle of the centred pen above, drawn from a box one pixel larger all round.
+    Canvas round(11, 11);
+    {
+        Tools t(round.dc, CreatePen(PS_INSIDEFRAME, 3, RGB(0, 0, 0)), CreateSolidBrush(blue()));
+        EXPECT_TRUE(Ellipse(round.dc, 0, 0, 11, 11));
+    }
+    EXPECT_EQ(round.art(), (Art{"...#####...", "..#######..", ".#########.", "####BBB####",
+                                "###BBBBB###", "###BBBBB###", "###BBBBB###", "####BBB####",
+                                ".#########.", "..#######..", "...#####..."}));
+
+    // One pixel wide, it is the same as a solid pen.
+    Canvas one(9, 7);
+    {
+        Tools t(one.dc, CreatePen(PS_INSIDEFRAME, 1, RGB(0, 0, 0)), CreateSolidBrush(red()));
+        EXPECT_TRUE(Rectangle(one.dc, 1, 1, 6, 5));
+    }
+    EXPECT_EQ(one.art(), (Art{".........", ".#####...", ".#RRR#...", ".#RRR#...", ".#####...",
+                              ".........", "........."}));
 }
 
 TEST(GdiShapes, TheNullPenLeavesOutTheRightColumnAndBottomRow) {
@@ -187,7 +261,7 @@ TEST(GdiShapes, EightBitPatternsWriteTheirIndicesIntoAnEightBitBitmap) {
     EXPECT_EQ(c.art(), (Art{"#####", "#RBR#", "#BRB#", "#####"}));
 }
 
-TEST(GdiShapes, LinesLeaveOutTheirEndPointAndWidePensHangDownRight) {
+TEST(GdiShapes, LinesLeaveOutTheirEndPoint) {
     Canvas c(8, 6);
     HPEN pen = CreatePen(PS_SOLID, 1, red());
     HGDIOBJ old = SelectObject(c.dc, pen);
@@ -201,15 +275,50 @@ TEST(GdiShapes, LinesLeaveOutTheirEndPointAndWidePensHangDownRight) {
     DeleteObject(pen);
     EXPECT_EQ(c.art(),
               (Art{"RR......", "..RR....", "....RR..", ".....R..", ".....R..", "........"}));
+}
 
-    Canvas wide(6, 5);
-    pen = CreatePen(PS_SOLID, 2, blue());
-    old = SelectObject(wide.dc, pen);
-    MoveToEx(wide.dc, 0, 0, nullptr);
-    EXPECT_TRUE(LineTo(wide.dc, 3, 3));
-    SelectObject(wide.dc, old);
+// Draws a line from `from` to `to` with a pen of the given width, in blue.
+void wideLine(Canvas& c, int width, POINT from, POINT to) {
+    HPEN pen = CreatePen(PS_SOLID, width, blue());
+    HGDIOBJ old = SelectObject(c.dc, pen);
+    MoveToEx(c.dc, from.x, from.y, nullptr);
+    EXPECT_TRUE(LineTo(c.dc, to.x, to.y));
+    SelectObject(c.dc, old);
     DeleteObject(pen);
-    EXPECT_EQ(wide.art(), (Art{"BB....", "BBB...", ".BBB..", "..BB..", "......"}));
+}
+
+// A wide line is the pen's disc swept from one point to the other: a band as wide as the pen,
+// centred on the ideal line, with round ends that take in the end point.
+TEST(GdiShapes, WideLinesAreCentredBandsWithRoundEnds) {
+    Canvas five(11, 8);
+    wideLine(five, 5, {3, 3}, {6, 3});
+    EXPECT_EQ(five.art(), (Art{"...........", "..BBBBBB...", ".BBBBBBBB..", ".BBBBBBBB..",
+                               ".BBBBBBBB..", "..BBBBBB...", "...........", "..........."}));
+
+    // An even width has its odd row above the line.
+    Canvas four(10, 6);
+    wideLine(four, 4, {2, 2}, {6, 2});
+    EXPECT_EQ(four.art(), (Art{".BBBBBB...", "BBBBBBBB..", "BBBBBBBB..", ".BBBBBB...", "..........",
+                               ".........."}));
+
+    Canvas slope(8, 8);
+    wideLine(slope, 3, {1, 1}, {5, 4});
+    EXPECT_EQ(slope.art(), (Art{"BBB.....", "BBBB....", "BBBBB...", "..BBBBB.", "...BBBB.",
+                                "....BBB.", "........", "........"}));
+
+    Canvas two(6, 5);
+    wideLine(two, 2, {0, 0}, {3, 3});
+    EXPECT_EQ(two.art(), (Art{"BB....", "BBB...", ".BBB..", "..BB..", "......"}));
+
+    // The clip region cuts the band.
+    Canvas clipped(10, 6);
+    HRGN clip = CreateRectRgn(0, 0, 4, 6);
+    SelectClipRgn(clipped.dc, clip);
+    wideLine(clipped, 4, {2, 2}, {6, 2});
+    SelectClipRgn(clipped.dc, nullptr);
+    DeleteObject(clip);
+    EXPECT_EQ(clipped.art(), (Art{".BBB......", "BBBB......", "BBBB......", ".BBB......",
+                                  "..........", ".........."}));
 }
 
 TEST(GdiShapes, DrawingKeepsToTheClipRegion) {

@@ -228,8 +228,9 @@ typedef struct tagLOGPEN {
     COLORREF lopnColor;
 } LOGPEN;
 
-// A solid pen (PS_SOLID and PS_INSIDEFRAME draw alike here) or the null pen; a width below 1 is
-// 1. Other styles fail.
+// A solid pen, PS_SOLID or PS_INSIDEFRAME, or the null pen; a width below 1 is 1. Other styles
+// fail. The two solid styles differ only when wider than one pixel (see the coverage rules under
+// "lines and filled shapes").
 SKV_PLATFORM_API HPEN CreatePen(int style, int width, COLORREF colour);
 
 // ---- regions --------------------------------------------------------------------------------
@@ -303,15 +304,27 @@ SKV_PLATFORM_API BOOL GdiFlush(void);
 // ---- lines and filled shapes ------------------------------------------------------------------
 // Which pixels a figure covers. A shape given (left, top, right, bottom) covers the pixels of
 // [left, right) x [top, bottom) (the corners are put in order first); with the null pen the right
-// column and the bottom row are left out as well. The pen's width w lies inside that area: the
-// outline is every covered pixel that the figure shrunk by w on every side does not cover, and
+// column and the bottom row are left out as well. A one-pixel pen lies inside that area: the
+// outline is every covered pixel that the figure shrunk by 1 on every side does not cover, and
 // the brush fills the shrunk figure. A pixel belongs to an ellipse when its centre lies inside
 // or on it; a round rectangle is a rectangle whose corners are the quarters of an ellipse of the
-// given width and height (at most the rectangle's), shrinking by w like the rest.
+// given width and height (at most the rectangle's), shrinking like the rest.
 //
-// A line runs from the current position to the end point, which it leaves out, through the
-// pixels a Bresenham walk visits; a pen of width w paints the w x w square that has each pixel
-// as its top-left corner, so a line drawn to (right - w, bottom - w) stays inside the area.
+// A pen w > 1 pixels wide is geometric, with round ends and round joins: a disc of diameter w
+// swept along the figure's outline, covering every pixel whose centre it reaches. The outline
+// runs through the centres of the figure's outermost pixels (the path the one-pixel pen draws),
+// so a PS_SOLID pen is centred on it and half of it lies outside the area: for odd w, (w - 1) / 2
+// pixels on each side; for even w the path runs half a pixel up and left of those centres, so
+// that w / 2 pixels lie outside above and to the left and w / 2 - 1 outside below and to the
+// right. The brush fills the pixels whose centres the outline encloses and the pen leaves. A
+// PS_INSIDEFRAME pen first brings the figure in by w / 2 at the left and top and (w - 1) / 2 at
+// the right and bottom (and a round rectangle's corner ellipse by w - 1), so that the band ends
+// on the area's edges; nothing it paints lies outside the area.
+//
+// A line runs from the current position to the end point. With a one-pixel pen it leaves the end
+// point out and takes the pixels a Bresenham walk visits. A wider pen covers the band of width w
+// centred on the ideal line between the two points (their pixels' centres, or for even w their
+// top-left corners), with round ends that take in the end point and reach w / 2 beyond both.
 #define TRANSPARENT 1
 #define OPAQUE 2
 
