@@ -29,8 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qa118::setBlockInt32(block, qa118::kOffOutCapacity, static_cast<int32_t>(out.size()));
     qa118::setBlockInt16(block, qa118::kOffOutBytesPerSample, 2);
     qa118::setBlockInt16(block, qa118::kOffChannels, static_cast<int16_t>(channels));
+    // The variant from bytes 8 and 9, where a sound's header has its own: both must be there.
     qa118::setBlockInt32(block, qa118::kOffVariant,
-                         size > 8 ? static_cast<int32_t>(data[8] | data[9] << 8 | 0x8000000) : 0);
+                         size > 9 ? static_cast<int32_t>(data[8] | data[9] << 8 | 0x8000000) : 0);
     if (skv_ordinal_2100(block) == 0) {
         for (int i = 0; i < 100000; ++i) {
             if (skv_ordinal_2120(block) != 0) break;

@@ -75,11 +75,20 @@ void NSprite::serialize(uArchive& ar) {
 }
 
 void NSprite::bounds(RECT* out) const {
-    *out = RECT{left, top, left + width(), top + height()};
+    *out = RECT{left, top, heldCoordinate(int64_t{left} + width()),
+                heldCoordinate(int64_t{top} + height())};
+}
+
+POINT NSprite::positionFor(const SpriteChannel& channel) const {
+    return POINT{heldCoordinate(int64_t{registrationX} + channel.left()),
+                 heldCoordinate(int64_t{registrationY} + channel.top())};
 }
 
 void NSprite::place(skvView* view, const SpriteChannel* channel) {
-    if (channel) setPosition(registrationX + channel->left(), registrationY + channel->top());
+    if (channel) {
+        const POINT at = positionFor(*channel);
+        setPosition(at.x, at.y);
+    }
     if (nAnimation* stage = stageOf(view)) {
         RECT r;
         bounds(&r);
@@ -160,7 +169,8 @@ void NSprite::draw(skvView* view, const SpriteChannel* channel) {
     matchStagePalette(*stage);
     if (!stage->buffersCreated()) return;
 
-    const int32_t x = registrationX + channel->left(), y = registrationY + channel->top();
+    const POINT at = positionFor(*channel);
+    const int32_t x = at.x, y = at.y;
     if (x != left || y != top || width() != channel->width() || height() != channel->height()) {
         RECT old;
         bounds(&old);
@@ -180,10 +190,12 @@ void NSprite::draw(skvView* view, const SpriteChannel* channel) {
 
 int NSprite::hitTest(const SpriteChannel* channel, const tagPOINT& point) {
     if (!channel) return 0;
-    setPosition(registrationX + channel->left(), registrationY + channel->top());
+    const POINT at = positionFor(*channel);
+    setPosition(at.x, at.y);
     RECT r;
     bounds(&r);
     if (point.x < r.left || point.x >= r.right || point.y < r.top || point.y >= r.bottom) return 0;
+    // Inside the bounds, so both offsets lie in [0, size): no wrap even at the range's ends.
     const int32_t dx = point.x - left, dy = point.y - top;
     if (hubHitMode) {
         const uint8_t* p = pixelAt(dx, dy);

@@ -17,6 +17,7 @@
 // (4 among them) draws transparently. Reading a sprite rebuilds it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -85,6 +86,9 @@ public:
     // Slot 55: rebuilds the shared ink table and the transparent index.
     virtual void resetInks();
 
+    // Where the channel puts the sprite: its registration offset from the channel's corner.
+    POINT positionFor(const SpriteChannel& channel) const;
+
     int16_t ink = 0; // the effective ink of the last draw
     int32_t left = 0;
     int32_t top = 0;
@@ -112,6 +116,14 @@ private:
     std::vector<uint8_t> unmappedPixels_;
     std::array<RGBQUAD, 256> unmappedColours_{};
 };
+
+// Positions and registration offsets come from the stream as any int32, so a sum of them or an
+// edge (position plus size) may pass the int32 range: it is worked out wide and held at the end
+// of the range rather than wrapping round, so that a sprite placed far off the stage stays
+// off it. Every sum of ordinary coordinates is unchanged.
+constexpr int32_t heldCoordinate(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
 
 // The stage compositor behind a view, or null.
 nAnimation* stageOf(skvView* view);

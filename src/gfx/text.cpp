@@ -56,8 +56,9 @@ void skvText::resolveColours(skvView* view, const SpriteChannel* channel) {
 }
 
 void skvText::moveTo(const SpriteChannel& channel) {
-    setPosition(registrationX + channel.left(), registrationY + channel.top());
-    textBounds = RECT{left, top, left + width(), top + height()};
+    const POINT at = positionFor(channel);
+    setPosition(at.x, at.y);
+    NSprite::bounds(&textBounds); // the picture's own area: bounds() itself answers textBounds
 }
 
 void skvText::place(skvView* view, const SpriteChannel* channel) {

@@ -76,7 +76,7 @@ void skvScore::serialize(uArchive& ar) {
             if (s->isStored()) s->serialize(ar);
         return;
     }
-    setDefaultPalette(static_cast<int16_t>(paletteFromStored(ar.readInt32())));
+    setDefaultPalette(paletteFromStored(ar.readInt32()));
     defaultTempo_ = ar.readInt32();
     stageColour_ = ar.readInt32();
     const int32_t width = ar.readInt32();
@@ -176,7 +176,10 @@ void skvScore::fireFrameActions(int32_t frame) {
     actions_.forFrame(frame, [this](const FrameAction& a) {
         const int32_t value = a.value();
         if (value < 0) {
-            if (skvObject* member = findMemberWaiting(-value)) member->hidden = a.shows() ? 0 : 1;
+            if (skvObject* member = findMemberWaiting(-value)) {
+                if (member->hidden && a.shows()) revealed_.push_back(member);
+                member->hidden = a.shows() ? 0 : 1;
+            }
         } else if (value > 0) {
             if (skvScorelet* s = findScorelet(value)) {
                 s->stop();

@@ -12,6 +12,7 @@
 // |-----------------|---------------------|---------------------------------------------------|
 // | default palette | int32               | shifted: stored s > 0 is palette s, s <= 0 is      |
 // |                 |                     | s - 1; a negative palette p is written as p + 1    |
+// |                 |                     | (read into -32768 ... 32767, the palette numbers)  |
 // | default tempo   | int32               | frames per second                                 |
 // | stage colour    | int32               | palette index of the stage background             |
 // | stage size      | int32, int32        | width, height                                     |
@@ -25,6 +26,7 @@
 // allocated for it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -295,6 +297,9 @@ private:
     mutable nmtx triggerLock_;
     std::vector<int32_t> enabledTriggers_;
     FrameActions actions_;
+    // Members a frame action has just shown again: drawn in place with nothing else changed,
+    // they would reach the window only when something else marked their area.
+    std::vector<skvObject*> revealed_;
     int32_t streamed_ = 0;
 };
 
@@ -302,8 +307,11 @@ private:
 constexpr int32_t storedPaletteNumber(int32_t palette) {
     return palette < 0 ? palette + 1 : palette;
 }
-constexpr int32_t paletteFromStored(int32_t stored) {
-    return stored > 0 ? stored : stored - 1;
+// Palette numbers are 16-bit; a stored number from a hostile stream may be any int32, so the
+// shift back is done wide and the result held to the nearest palette number instead of wrapping.
+constexpr int16_t paletteFromStored(int32_t stored) {
+    const int64_t palette = stored > 0 ? int64_t{stored} : int64_t{stored} - 1;
+    return static_cast<int16_t>(std::clamp<int64_t>(palette, INT16_MIN, INT16_MAX));
 }
 
 } // namespace skv

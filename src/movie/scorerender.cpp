@@ -66,6 +66,10 @@ void skvScore::renderFrame(ScoreStage& stage, int32_t quiet) {
 
     prev = cur;
     if (isHub() && scoreletCount() > 0) renderScorelets(stage);
+    // Where the members shown again have just drawn themselves (by the score or a scorelet).
+    for (skvObject* member : revealed_)
+        if (!member->hidden) stage.addDirtyMember(member);
+    revealed_.clear();
 }
 
 void skvScore::renderSprites(ScoreStage& stage) {

@@ -1,6 +1,8 @@
-// Stored forms of sprites, shapes and text, the shared ink table, and the fill pattern table.
+// Stored forms of sprites, shapes and text, the shared ink table, the fill pattern table, and
+// where sprites placed at the ends of the coordinate range stand and are hit.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "gfx/inks.h"
@@ -112,6 +114,95 @@ TEST(SpriteForms, AShapeStoresOnlyItsKindAndPattern) {
     EXPECT_EQ(back.kind, skvShape::kEllipse);
     EXPECT_EQ(back.pattern, 44);
     EXPECT_EQ(back.left, 0);
+}
+
+SpriteChannel channelAt(int16_t left, int16_t top, const NSprite& s) {
+    SpriteChannel c{};
+    c.setLeft(left);
+    c.setTop(top);
+    c.setWidth(static_cast<int16_t>(s.width()));
+    c.setHeight(static_cast<int16_t>(s.height()));
+    return c;
+}
+
+TEST(SpritePlace, BoundsEndAtTheRangeInsteadOfWrapping) {
+    NSprite s;
+    s.create(10, 4);
+    s.setPosition(3, -4);
+    RECT r;
+    s.bounds(&r);
+    EXPECT_EQ(r.left, 3);
+    EXPECT_EQ(r.top, -4);
+    EXPECT_EQ(r.right, 13);
+    EXPECT_EQ(r.bottom, 0);
+
+    // A position a stream gave near the top of the range: the far edges stop at INT32_MAX.
+    s.setPosition(INT32_MAX - 3, INT32_MAX - 1);
+    s.bounds(&r);
+    EXPECT_EQ(r.left, INT32_MAX - 3);
+    EXPECT_EQ(r.top, INT32_MAX - 1);
+    EXPECT_EQ(r.right, INT32_MAX);
+    EXPECT_EQ(r.bottom, INT32_MAX);
+    EXPECT_GE(r.right, r.left);
+    EXPECT_GE(r.bottom, r.top);
+
+    // Text keeps its own bounds from the same sum when placed.
+    skvText t;
+    t.create(6, 2);
+    t.setRegistrationX(INT32_MAX - 2);
+    t.setRegistrationY(-20);
+    const SpriteChannel c = channelAt(1, 5, t);
+    t.place(nullptr, &c);
+    t.bounds(&r);
+    EXPECT_EQ(r.left, INT32_MAX - 1);
+    EXPECT_EQ(r.right, INT32_MAX);
+    EXPECT_EQ(r.top, -15);
+    EXPECT_EQ(r.bottom, -13);
+}
+
+TEST(SpritePlace, RegistrationPastTheRangeKeepsTheSpriteOffTheStage) {
+    NSprite s;
+    s.create(10, 4);
+    // Ordinary offsets add as they always did.
+    s.setRegistrationX(5);
+    s.setRegistrationY(-2);
+    SpriteChannel c = channelAt(10, 3, s);
+    EXPECT_EQ(s.hitTest(&c, POINT{15, 1}), 1);
+    EXPECT_EQ(s.hitTest(&c, POINT{24, 4}), 1);
+    EXPECT_EQ(s.hitTest(&c, POINT{14, 1}), 0);
+    EXPECT_EQ(s.hitTest(&c, POINT{25, 1}), 0);
+    EXPECT_EQ(s.left, 15);
+    EXPECT_EQ(s.top, 1);
+
+    // A sum past either end is held there: the sprite stays at the far right (or far left, or
+    // top) instead of coming round to the opposite end, where these points would hit it.
+    s.setRegistrationX(INT32_MAX - 10);
+    s.setRegistrationY(0);
+    c = channelAt(100, 0, s);
+    EXPECT_EQ(s.hitTest(&c, POINT{INT32_MIN + 90, 1}), 0);
+    EXPECT_EQ(s.left, INT32_MAX);
+    s.setRegistrationX(INT32_MIN + 5);
+    c = channelAt(-100, 0, s);
+    EXPECT_EQ(s.hitTest(&c, POINT{INT32_MAX - 90, 1}), 0);
+    EXPECT_EQ(s.left, INT32_MIN);
+    s.setRegistrationY(INT32_MIN);
+    c = channelAt(-100, -1, s);
+    s.place(nullptr, &c);
+    EXPECT_EQ(s.top, INT32_MIN);
+    RECT r;
+    s.bounds(&r);
+    EXPECT_EQ(r.right, INT32_MIN + 10);
+    EXPECT_EQ(r.bottom, INT32_MIN + 4);
+
+    // A sprite whose right edge would pass the range is still hit on its pixels up to it.
+    s.setRegistrationX(INT32_MAX - 3);
+    s.setRegistrationY(0);
+    c = channelAt(0, 0, s);
+    *s.pixelAt(2, 1) = 5;
+    s.transparentIndex = 0;
+    s.hubHitMode = 1;
+    EXPECT_EQ(s.hitTest(&c, POINT{INT32_MAX - 1, 1}), 1);
+    EXPECT_EQ(s.hitTest(&c, POINT{INT32_MAX - 2, 1}), 0);
 }
 
 TEST(ShapePatterns, RowsRepeatEveryEightAndPairsKeepTheirOrder) {

@@ -186,6 +186,22 @@ TEST(Render, AScriptsTransitionWinsOverTheEnteredFramesOwnWhichComesBackAfter) {
     EXPECT_EQ(t.render(), (Log{"transition 5 3 0 30"}));
 }
 
+TEST(Render, AMemberShownAgainByAFrameActionReachesTheWindowInThatFrame) {
+    FrameString f;
+    f.frame({spriteCast(1, 5), spriteLeft(1, 10)});
+    Fixture t(f, {5});
+    // Frame 1's actions: hide member 5, then (another time) show it again.
+    t.score.frameActions().assign({{0, 1}, {2, -5}});
+    t.score.fireFrameActions(1);
+    EXPECT_EQ(t.render(), (Log{"place 5 @10", "dirty 5"}));
+    EXPECT_EQ(t.render(), (Log{"place 5 @10"}));
+    t.score.frameActions().assign({{0, 1}, {1, -5}});
+    t.score.fireFrameActions(1);
+    // Nothing else changed, yet its area goes to the window with the frame that shows it.
+    EXPECT_EQ(t.render(), (Log{"draw 5 @10", "dirty 5"}));
+    EXPECT_EQ(t.render(), (Log{"draw 5 @10"}));
+}
+
 TEST(Render, PuppetChannelsTakeTheSizeOfANewMember) {
     Log log;
     StoreStream stream;

@@ -89,6 +89,24 @@ TEST(ScoreForm, PaletteNumbersAreStoredShifted) {
     EXPECT_EQ(storedPaletteNumber(skvScore::kBuiltInDefaultPalette), -100);
 }
 
+TEST(ScoreForm, StoredPaletteNumbersBeyondSixteenBitsAreHeldAtTheEnds) {
+    // The ends of the 16-bit range still read exactly; anything past them, down to INT32_MIN
+    // (whose shift back would overflow), is held to the nearest end instead of wrapping round.
+    const std::pair<int32_t, int16_t> cases[] = {
+        {-32767, -32768},    {32767, 32767},          {-32768, -32768},
+        {INT32_MIN, -32768}, {INT32_MIN + 1, -32768}, {-70000, -32768},
+        {32768, 32767},      {70000, 32767},          {INT32_MAX, 32767}};
+    for (auto [stored, palette] : cases) {
+        Body b;
+        b.palette = stored;
+        auto score = load(b);
+        EXPECT_EQ(score->defaultPalette(), palette) << stored;
+        EXPECT_EQ(score->currentPalette(), palette) << stored;
+    }
+    EXPECT_EQ(paletteFromStored(INT32_MIN), -32768);
+    EXPECT_EQ(storedPaletteNumber(paletteFromStored(INT32_MIN)), -32767);
+}
+
 TEST(ScoreForm, ReadingSetsUpTheScoreOnFrameOne) {
     Body b;
     b.hub = 7;

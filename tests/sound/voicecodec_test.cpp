@@ -1,11 +1,14 @@
 // The codec object against the decoder library: what it passes in the parameter block, how it
-// stages the output, its failure paths, and what voice coding keeps of a sound.
+// stages the output, its failure paths, and what voice coding keeps of a sound; and the
+// decoder's resampler, what it costs and what it keeps.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <iostream>
 
 #include "qa118dec/paramblock.h"
+#include "qa118dec/resample.h"
 #include "qa118dec/voxformat.h"
 #include "sound/voicecodec.h"
 #include "sound_test_util.h"
@@ -254,6 +257,81 @@ TEST_F(Library, AStereoRequestGetsBothChannels) {
     ASSERT_EQ(s.size(), source.size() * 2);
     for (size_t i = 0; i < s.size(); i += 2)
         ASSERT_EQ(s[i], s[i + 1]);
+}
+
+// ---- the resampler -------------------------------------------------------------------------
+
+// The resampler's kernel worked out afresh for every output frame and channel, as the sound's
+// own definition: what any faster way of resampling must give.
+std::vector<float> resampleByDefinition(const std::vector<float>& in, size_t frames,
+                                        unsigned channels, double inRate, double outRate,
+                                        size_t outFrames) {
+    std::vector<float> out(outFrames * channels, 0.0f);
+    const double step = inRate / outRate;
+    const double cutoff = std::min(1.0, outRate / inRate) * 0.94;
+    const double halfWidth = 16 / cutoff;
+    for (size_t j = 0; j < outFrames; ++j) {
+        const double t = j * step;
+        const long first = std::max(0L, static_cast<long>(std::ceil(t - halfWidth)));
+        const long last =
+            std::min(static_cast<long>(frames) - 1, static_cast<long>(std::floor(t + halfWidth)));
+        for (unsigned c = 0; c < channels; ++c) {
+            double sum = 0;
+            for (long k = first; k <= last; ++k) {
+                const double d = t - k, x = cutoff * d, a = M_PI * (d / halfWidth + 1);
+                const double sinc = x == 0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x);
+                sum += in[static_cast<size_t>(k) * channels + c] * cutoff * sinc *
+                       (0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(2 * a));
+            }
+            out[j * channels + c] = static_cast<float>(sum);
+        }
+    }
+    return out;
+}
+
+TEST(Resample, ASoundsLengthCostsNoMoreKernelWeightsAndKeepsItsSamples) {
+    // Hostile or honest, a long voice sound decoded at a rate of its own used to cost a sine and
+    // two cosines per tap, frame and channel: seconds for a few kilobytes of silent packets.
+    const struct {
+        double from, to;
+        size_t phases; // outRate / gcd: the distinct positions between input frames
+    } cases[] = {{8000, 44100, 441}, {12000, 11025, 147}, {24000, 22050, 147}, {24000, 8000, 1}};
+    for (const auto& c : cases) {
+        for (unsigned channels : {1u, 2u}) {
+            const std::vector<int16_t> voice = soundtest::speech(static_cast<int>(c.from), 1.0);
+            std::vector<float> in;
+            for (int16_t v : voice)
+                for (unsigned ch = 0; ch < channels; ++ch)
+                    in.push_back(ch ? -0.5f * v : float(v));
+            const size_t frames = voice.size();
+            const size_t outFrames = static_cast<size_t>(frames * c.to / c.from);
+            qa118::ResampleCost cost;
+            const std::vector<float> got =
+                qa118::resample(in, frames, channels, c.from, c.to, outFrames, &cost);
+            const double cutoff = std::min(1.0, c.to / c.from) * 0.94;
+            const size_t taps = static_cast<size_t>(2 * 16 / cutoff) + 1;
+            EXPECT_LE(cost.kernelWeights, c.phases * taps) << c.from << " -> " << c.to;
+            // A tenth of the sound costs the same: the weights do not grow with the length.
+            qa118::ResampleCost shorter;
+            (void)qa118::resample(in, frames / 10, channels, c.from, c.to, outFrames / 10,
+                                  &shorter);
+            EXPECT_EQ(shorter.kernelWeights, cost.kernelWeights) << c.from << " -> " << c.to;
+
+            const std::vector<float> want =
+                resampleByDefinition(in, frames, channels, c.from, c.to, outFrames);
+            ASSERT_EQ(got.size(), want.size());
+            for (size_t i = 0; i < got.size(); ++i)
+                ASSERT_NEAR(got[i], want[i], 0.01) << c.from << " -> " << c.to << " at " << i;
+        }
+    }
+    // Rates whose phases would not fit a table are still worked out right, frame by frame.
+    std::vector<float> in(24000);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = float((i * 7919) % 2000) - 1000;
+    const std::vector<float> got = qa118::resample(in, in.size(), 1, 24000, 44101, 44101);
+    const std::vector<float> want = resampleByDefinition(in, in.size(), 1, 24000, 44101, 44101);
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_NEAR(got[i], want[i], 0.01) << i;
 }
 
 } // namespace

@@ -351,9 +351,9 @@ text = "x"
 )";
     for (const char* palette : {"1", "\"dots\"", "3"}) {
         const std::string number = palette[0] == '3' ? "3" : "1";
-        EXPECT_EQ(buildError(sourceWith(std::string("[movie]\npalette = ") + palette + "\n" +
-                                        members)),
-                  "movie.toml:2: movie.palette: member " + number + " is not a palette member")
+        EXPECT_EQ(
+            buildError(sourceWith(std::string("[movie]\npalette = ") + palette + "\n" + members)),
+            "movie.toml:2: movie.palette: member " + number + " is not a palette member")
             << palette;
     }
     std::string onlyText = members;

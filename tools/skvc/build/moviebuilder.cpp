@@ -213,6 +213,17 @@ void MovieCompiler::compileMembers() {
             settings_.palette = static_cast<int16_t>(it->second);
         }
     }
+    // Members without a palette of their own are mapped to the movie's: it must be known to be a
+    // palette before the first of them is compiled, not only once they all are.
+    if (settings_.palette > 0) {
+        const auto named = std::find_if(declared_.begin(), declared_.end(), [&](const Declared& d) {
+            return d.member.number == settings_.palette;
+        });
+        if (named == declared_.end() || named->kind->kind != MemberKindId::Palette)
+            throw BuildError(SourcePlace{kManifestName, paletteLine_, "movie.palette"},
+                             "member " + std::to_string(settings_.palette) +
+                                 " is not a palette member");
+    }
     MemberContext context(files_, settings_.palette, names_);
     context.numbersByName = byName_;
     std::vector<Declared*> order;
@@ -233,13 +244,6 @@ void MovieCompiler::compileMembers() {
         f.finish();
         context.compiled[d->member.number] = &d->member;
         byNumber_[d->member.number] = &d->member;
-    }
-    if (settings_.palette > 0) {
-        auto it = byNumber_.find(settings_.palette);
-        if (it == byNumber_.end() || it->second->kind != MemberKindId::Palette)
-            throw BuildError(SourcePlace{kManifestName, paletteLine_, "movie.palette"},
-                             "member " + std::to_string(settings_.palette) +
-                                 " is not a palette member");
     }
 }
 
