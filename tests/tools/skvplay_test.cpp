@@ -289,3 +289,32 @@ TEST_F(Skvplay, TwoRunsWithATransitionShowTheSameStepsFramesAndLog) {
     }
     EXPECT_EQ(pictures, steps);
 }
+
+TEST_F(Skvplay, ARelativeWorkFolderPlaysTheMovie) {
+    // Run from the test's folder with --work naming a folder below it.
+    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " +
+                            SKVPLAY_PROGRAM + " --headless --max-frames 3 --work scratch '" +
+                            movie() + "' 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+        out.append(buf, n);
+    const int status = pclose(p);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_NE(out.find("3 frames shown"), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(dir / "scratch" / "movie.skm"));
+}
+
+TEST_F(Skvplay, NothingShownIsNotAnExitStatusOfZero) {
+    // A page whose embed names a movie that is not there: the browser has nothing to hand the
+    // plug-in, no error box comes, and nothing plays.
+    std::ofstream(dir / "missing.html") << "<html><embed src=\"nothere.skm\" width=100 "
+                                           "height=100></html>\n";
+    std::string out;
+    EXPECT_EQ(run({"--headless", "--seconds", "2", (dir / "missing.html").string()}, &out), 4)
+        << out;
+    EXPECT_NE(out.find("not one frame was shown"), std::string::npos) << out;
+}

@@ -36,7 +36,7 @@ void usage(std::FILE* out) {
         "  --help             this text\n"
         "\n"
         "Exit status: 0 played, 1 no window could be opened, 2 bad arguments or input,\n"
-        "3 the plug-in showed an error box.\n",
+        "3 the plug-in showed an error box, 4 nothing played (not one frame was shown).\n",
         out);
 }
 

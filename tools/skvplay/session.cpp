@@ -139,8 +139,9 @@ SessionResult runSession(const SessionOptions& options) {
             return result;
         }
     }
-    const std::string work =
-        options.workDir.empty() ? "/tmp/skvplay-" + std::to_string(getpid()) : options.workDir;
+    // Absolute, as the page written there names its embed source relative to its own folder.
+    const std::string work = absolutePath(
+        options.workDir.empty() ? "/tmp/skvplay-" + std::to_string(getpid()) : options.workDir);
     mkdir(work.c_str(), 0700);
 
     // What to open: a page as it stands; an embed source or a movie address on a page of our own.
@@ -308,6 +309,10 @@ SessionResult runSession(const SessionOptions& options) {
     CloseHandle(done);
     if (headless) platform::setVirtualClock(false);
     if (result.exitCode == 0 && result.messageBoxes > 0) result.exitCode = 3;
+    if (result.exitCode == 0 && result.framesShown == 0) {
+        result.error = "no movie played: not one frame was shown";
+        result.exitCode = 4;
+    }
     return result;
 }
 
