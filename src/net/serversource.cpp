@@ -12,6 +12,7 @@ namespace skv {
 namespace {
 
 constexpr int32_t kNoStartup = -600;
+constexpr int32_t kInvalidAddress = -601;
 constexpr int32_t kCannotResolve = -602;
 constexpr int32_t kShortReply = -1;
 constexpr int16_t kStreamRequest = 100;
@@ -130,13 +131,18 @@ ServerSource::ServerSource(const char* url, const char* remainder) : Source(url)
     size_t hostLength = std::strcspn(remainder, ":/\\");
     std::memcpy(host_, remainder, hostLength < kMaxHost ? hostLength : kMaxHost);
     if (remainder[hostLength] == ':') {
-        // A port that is missing or out of range leaves the default rather than naming port 0
-        // or a port cut down to 16 bits.
+        // The port is decimal, 1-65535, and ends the address or comes before the path. Anything
+        // else makes the address invalid: connecting to the default port instead, or to a port
+        // cut down to 16 bits, would reach a server the address does not name.
         unsigned long p = 0;
         const char* d = remainder + hostLength + 1;
+        const char* digits = d;
         for (; *d >= '0' && *d <= '9' && p <= 0xFFFF; ++d)
             p = p * 10 + static_cast<unsigned long>(*d - '0');
-        if (p > 0 && p <= 0xFFFF) port_ = static_cast<uint16_t>(p);
+        if (d > digits && (*d == '\0' || *d == '/') && p > 0 && p <= 0xFFFF)
+            port_ = static_cast<uint16_t>(p);
+        else
+            badPort_ = true;
     }
     if (const char* slash = std::strchr(remainder, '/')) std::strncpy(path_, slash + 1, kMaxPath);
 }
@@ -174,6 +180,7 @@ SOCKET ServerSource::openSocket(uint32_t generation) {
 }
 
 int32_t ServerSource::request(int32_t offset) {
+    if (badPort_) return kInvalidAddress;
     const uint32_t generation = closes_.load();
     dropSocket();
     WSADATA data;

@@ -39,6 +39,9 @@ public:
 
     const char* host() const { return host_; }
     uint16_t port() const { return port_; }
+    // The address names a port that cannot be one (not decimal, 0, above 65535): every request
+    // fails as an invalid address.
+    bool badPort() const { return badPort_; }
     const char* path() const { return path_; }
     // The port the HTTP fallback connects to when there is no proxy (80).
     void setHttpPort(uint16_t port) { httpPort_ = port; }
@@ -55,6 +58,7 @@ private:
     char host_[kMaxHost + 1] = {};
     char path_[kMaxPath + 1] = {};
     uint16_t port_ = kDefaultPort;
+    bool badPort_ = false;
     uint16_t httpPort_ = 80;
     int startups_ = 0;
     std::atomic<SOCKET> socket_{INVALID_SOCKET};

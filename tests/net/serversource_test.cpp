@@ -12,6 +12,7 @@
 
 #include "loopback_server.h"
 #include "net/serversource.h"
+#include "net/statuscodes.h"
 #include "net/source.h"
 #include "platform/clock.h"
 
@@ -158,9 +159,19 @@ TEST(ServerSourceUrl, HostPortAndPathComeFromTheUrl) {
     ASSERT_NE(c, nullptr);
     EXPECT_STREQ(c->host(), "host");
     EXPECT_STREQ(c->path(), "");
-    // A port that cannot be one leaves the default.
-    SourcePtr v(skv::openSource("qmsp://host:99999/m.qms"));
-    EXPECT_EQ(static_cast<ServerSource*>(v.get())->port(), 537);
+    // A port that cannot be one makes the address invalid: no connection to any port is tried.
+    for (const char* bad : {"qmsp://host:99999/m.qms", "qmsp://host:0/m.qms", "qmsp://host:/m",
+                            "qmsp://host:80x/m.qms", "qmsp://host:http/m.qms",
+                            "qmsp://127.0.0.1:4294967297/m"}) {
+        SourcePtr v(skv::openSource(bad));
+        auto* bs = static_cast<ServerSource*>(v.get());
+        EXPECT_TRUE(bs->badPort()) << bad;
+        EXPECT_EQ(bs->request(0), -601) << bad;
+        EXPECT_EQ(skv::statusForError(-601), 0x80000FB1u);
+    }
+    SourcePtr edge(skv::openSource("qmsp://host:65535"));
+    EXPECT_FALSE(static_cast<ServerSource*>(edge.get())->badPort());
+    EXPECT_EQ(static_cast<ServerSource*>(edge.get())->port(), 65535);
     // An over-long host is cut to 256 characters.
     std::string longHost = "qmsp://" + std::string(300, 'h') + "/m.qms";
     SourcePtr w(skv::openSource(longHost.c_str()));
