@@ -141,14 +141,17 @@ void CPluginWindow::recordStream(NPStream* stream, const char* mimeType) {
 
 void CPluginWindow::streamAsFile(NPStream* stream, const char* fileName) {
     if (!fileName || !*fileName) return;
-    if (playing_.load()) {
-        const int32_t n = streamCount_.load();
-        for (int32_t i = 0; i < n; ++i) {
-            if (streams_[i] && streams_[i]->stream == stream) {
-                std::lock_guard<std::mutex> guard(fileNameMutex_);
-                streams_[i]->fileName = fileName;
-                return;
-            }
+    // The embed source is the instance's first stream; any later one is what a script asked
+    // for, whenever it arrives: a text fetched in startMovie comes while the movie is still
+    // starting, and taken for the embed source it would replace the movie.
+    int32_t index = -1;
+    const int32_t n = streamCount_.load();
+    for (int32_t i = 0; i < n && index < 0; ++i)
+        if (streams_[i] && streams_[i]->stream == stream) index = i;
+    if (playing_.load() || index > 0) {
+        if (index >= 0) {
+            std::lock_guard<std::mutex> guard(fileNameMutex_);
+            streams_[index]->fileName = fileName;
         }
         return;
     }

@@ -33,7 +33,7 @@ protected:
         skv::platform::setVirtualClock(false);
         fs::remove_all(dir);
     }
-    void open(bool oldBrowser = false) {
+    void open(bool oldBrowser = false, bool untilPlaying = true) {
         skvplay::BrowserOptions o;
         o.pluginName = PLUGIN_MODULE;
         o.oldBrowser = oldBrowser;
@@ -44,7 +44,9 @@ protected:
         skvplay::EmbedElement e;
         e.attributes = {{"src", "movie.skm"}, {"type", "application/vnd.skyvora"}};
         ASSERT_TRUE(browser->openPage({e}, dir.string(), &error)) << error;
-        ASSERT_TRUE(pumpUntil([&] { return observer.playing.load(); }));
+        if (untilPlaying) {
+            ASSERT_TRUE(pumpUntil([&] { return observer.playing.load(); }));
+        }
     }
     // Runs the browser's thread until `done` holds (at most 60 s of virtual time).
     template <typename F>
@@ -96,6 +98,24 @@ TEST_F(NetOps, TextRequestsReturnTheLaterFetchedText) {
     }));
     EXPECT_STREQ(link->netTextResult(-1), "second text");
     EXPECT_STREQ(link->netTextResult(first), "first text");
+}
+
+TEST_F(NetOps, ATextFetchedWhileTheMovieStartsIsAScriptsTextNotTheEmbedSource) {
+    skv::platform::clearMessageBoxes();
+    open(false, false);
+    skv::BrowserLink* link = observer.link.load();
+    ASSERT_NE(link, nullptr);
+    // Asked for before the movie plays, as a startMovie handler would; it arrives at once.
+    const int32_t id = link->getNetText((dir / "one.txt").c_str());
+    ASSERT_TRUE(pumpUntil([&] {
+        browser->runPendingRequests();
+        return link->netDone(id) == 1 && link->getLatestNetID() == id;
+    }));
+    EXPECT_FALSE(observer.playing.load()) << "the text was to come while the movie starts";
+    ASSERT_TRUE(pumpUntil([&] { return observer.playing.load(); }));
+    ASSERT_NE(link->netTextResult(id), nullptr);
+    EXPECT_STREQ(link->netTextResult(id), "first text");
+    EXPECT_TRUE(skv::platform::messageBoxes().empty());
 }
 
 TEST_F(NetOps, PageIsReplacedOnlyAfterItsFetch) {
