@@ -223,6 +223,7 @@ private:
     void flushed();
     uint32_t ticksNow() const;
     void clearWait();
+    void takeKeyboard();
 
     skvPlayer* owner_;
     PlayerCallback* callback_ = nullptr;

@@ -33,7 +33,14 @@ DWORD skvAnimationPlayer::lastEventTime() const {
     return lastMouse_ > lastKey_ ? lastMouse_ : lastKey_;
 }
 
+void skvAnimationPlayer::takeKeyboard() {
+    // A click on the stage gives it the keyboard, as a click on any window of a page does for
+    // that window: keys then reach the movie (a frame waiting for a key, the keyDown event).
+    if (HWND stage = window(); stage && GetFocus() != stage) SetFocus(stage);
+}
+
 void skvAnimationPlayer::onLButtonDown(int32_t x, int32_t y) {
+    takeKeyboard();
     lastMouse_ = lastClick_ = GetTickCount();
     buttonDown_ = 1;
     doubleClick_ = 0;
@@ -61,6 +68,7 @@ void skvAnimationPlayer::onLButtonDblClk(int32_t x, int32_t y) {
 }
 
 void skvAnimationPlayer::onRButtonDown(int32_t x, int32_t y) {
+    takeKeyboard();
     lastMouse_ = GetTickCount();
     if (!playing_.load() || GetAsyncKeyState(VK_CONTROL) >= 0) return;
     // Ends playback as the end of the score does, without the score's last events.

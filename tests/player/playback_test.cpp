@@ -169,7 +169,7 @@ struct WaitRun {
     uint64_t second = 0, third = 0; // when frames 2 and 3 were shown
 };
 
-WaitRun runWait(uint8_t tempoByte, const std::string& script) {
+WaitRun runWait(uint8_t tempoByte, const std::string& script, bool keyboardElsewhere = false) {
     MovieSpec m = linearMovie(3);
     m.frames = FrameString();
     m.frames.frame(sprite(1, 40, 0, 0, 8, 8));
@@ -178,6 +178,8 @@ WaitRun runWait(uint8_t tempoByte, const std::string& script) {
     HeadlessOptions o = optionsFor(m);
     std::string err;
     EXPECT_TRUE(platform::parseInputScript(script, &o.input, &err)) << err;
+    // As when the person has been typing elsewhere on the page: the stage does not have the keys.
+    if (keyboardElsewhere) o.afterPlay = [](skvPlayer&) { SetFocus(nullptr); };
     HeadlessRun run(o);
     HeadlessResult r = run.run();
     EXPECT_TRUE(r.completed);
@@ -200,6 +202,12 @@ TEST(Playback, WaitForAClickIsReleasedByAClickOrAKey) {
     // A right click does not release it; the left one later does.
     WaitRun right = runWait(128, "500 click 60 40 right\n2500 click 60 40\n");
     EXPECT_EQ(right.third, 2500u);
+}
+
+TEST(Playback, AClickOnTheStageGivesItTheKeyboard) {
+    // The right click does not release the wait, but the key after it reaches the stage.
+    WaitRun w = runWait(128, "1000 click 60 40 right\n1500 key space\n", true);
+    EXPECT_EQ(w.third, 1500u);
 }
 
 TEST(Playback, ADelayOfFiftySixSecondsIsNotShortenedByClicks) {

@@ -318,3 +318,44 @@ TEST_F(Skvplay, NothingShownIsNotAnExitStatusOfZero) {
         << out;
     EXPECT_NE(out.find("not one frame was shown"), std::string::npos) << out;
 }
+
+TEST_F(Skvplay, KeysReachTheStageOnceTheMoviePlays) {
+    // Frame 1 waits for a click or a key; the visitor only presses a key.
+    fs::create_directories(dir / "src");
+    std::ofstream(dir / "src" / "movie.toml") << R"([movie]
+stage = [64, 48]
+tempo = 10
+
+[[member]]
+number = 1
+type = "shape"
+shape = "rectangle"
+size = [10, 10]
+pattern = 1
+
+[[sprite]]
+sprite = 1
+member = 1
+frames = [1, 2]
+at = [5, 5]
+to = [40, 5]
+
+[[frame]]
+frame = 1
+tempo = "click"
+)";
+    std::string name = "k";
+    name += std::to_string(getpid());
+    name += ".skm";
+    const std::string build = std::string(SKVC_PROGRAM) + " build '" + (dir / "src").string() +
+                              "' -o '" + (dir / name).string() + "' 2>&1";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    std::ofstream(dir / "keys.input") << "500 key space\n";
+    std::string out;
+    ASSERT_EQ(run({"--headless", "--seconds", "5", "--input", (dir / "keys.input").string(),
+                   "--log", (dir / "log.jsonl").string(), (dir / name).string()},
+                  &out),
+              0)
+        << out;
+    EXPECT_NE(readAll(dir / "log.jsonl").find("\"frame\":2"), std::string::npos) << out;
+}

@@ -56,6 +56,7 @@ public:
     }
     void eventDelivered(const EventReport& report) override { log_.eventDelivered(report); }
     void frameShown(HWND stage, int32_t frame, int32_t counter) override {
+        stage_.store(stage);
         const int32_t n = shown_.fetch_add(1) + 1;
         if (options_.maxFrames > 0 && n > options_.maxFrames) return;
         log_.frameShown(frame, counter);
@@ -87,6 +88,7 @@ public:
     }
     int32_t saved() const { return saved_.load(); }
     int32_t stepsSaved() const { return steps_.load(); }
+    HWND stage() const { return stage_.load(); }
     const ContactSheet& sheet() const { return sheet_; }
 
 private:
@@ -95,6 +97,7 @@ private:
     HANDLE done_;
     std::atomic<bool> completed_{false}, playing_{false};
     std::atomic<int32_t> shown_{0}, saved_{0}, steps_{0};
+    std::atomic<HWND> stage_{nullptr};
     ContactSheet sheet_;
 };
 
@@ -262,6 +265,9 @@ SessionResult runSession(const SessionOptions& options) {
                 }
                 if (!inputStarted && observer.playing()) {
                     inputStarted = true;
+                    // The keyboard goes to the movie once it plays, as when a person has
+                    // clicked it: the page itself has no use for keys.
+                    if (HWND stage = observer.stage()) SetFocus(stage);
                     if (!input.empty()) {
                         log.note("input");
                         platform::runInputScript(input);
