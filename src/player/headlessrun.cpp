@@ -7,6 +7,7 @@
 #include "movie/score.h"
 #include "platform/clock.h"
 #include "player/controller.h"
+#include "sound/voicecodec.h"
 
 namespace skv {
 
@@ -28,6 +29,17 @@ bool registerPageClass() {
 bool isFailure(int32_t code) {
     return code < 0;
 }
+
+// A voice decoder library that cannot be had silences the voice-coded sounds: the log says why,
+// as standard error does. Only while the player lives, however the run leaves.
+struct NoticesToLog {
+    explicit NoticesToLog(EventLog& log) {
+        VoiceCodec::setNoticeHook([&log](const std::string& text) { log.note(text); });
+    }
+    ~NoticesToLog() { VoiceCodec::setNoticeHook(nullptr); }
+    NoticesToLog(const NoticesToLog&) = delete;
+    NoticesToLog& operator=(const NoticesToLog&) = delete;
+};
 
 } // namespace
 
@@ -97,6 +109,7 @@ HeadlessResult HeadlessRun::run() {
         }
     });
 
+    const NoticesToLog notices(log_);
     {
         auto player = std::make_unique<skvPlayer>(nullptr, options_.pageWidth, options_.pageHeight);
         if (options_.sound) player->setSoundFactory(options_.sound);

@@ -23,6 +23,9 @@ public:
     // At window set-up: the forwarder the player's scripts use, so a harness can make the same
     // requests a script makes. Null when the instance is torn down.
     virtual void linkReady(BrowserLink* link) {}
+    // A text for the person running the player that standard error has had too (the voice
+    // decoder library could not be loaded), for the harness's log. On the thread that found it.
+    virtual void note(const char* text) {}
 };
 
 PluginObserver* observer();

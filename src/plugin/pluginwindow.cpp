@@ -18,6 +18,7 @@
 #include "plugin/observer.h"
 #include "plugin/pluginstate.h"
 #include "plugin/splash.h"
+#include "sound/voicecodec.h"
 
 namespace skv::plugin {
 
@@ -118,6 +119,10 @@ void CPluginWindow::setUp(NPWindow* window) {
             o->transitionStep(engine->window(), frame, step);
         });
         o->linkReady(browserLink_.get());
+        // Read at the time of telling: the observer outlives every instance, this one may not.
+        VoiceCodec::setNoticeHook([](const std::string& text) {
+            if (PluginObserver* current = observer()) current->note(text.c_str());
+        });
     }
     player_->startEngine();
     active_.store(1);

@@ -34,6 +34,9 @@ inline constexpr size_t kHeaderSize = 28;
 inline constexpr uint32_t kMaxPacket = 1275;
 // About 12 minutes at 22050 samples per second: longer sounds are refused before any allocation.
 inline constexpr uint32_t kMaxFrames = 1u << 24;
+// Samples (all channels) a decode may produce at the rate asked for: 64 Mi, 128 MB as 16-bit
+// samples, over 12 minutes of 44100/s stereo.
+inline constexpr uint64_t kMaxDecodedSamples = uint64_t{1} << 26;
 
 // The sample rate a variant stands for, or 0 for an unknown variant.
 int32_t variantRate(int32_t variant);

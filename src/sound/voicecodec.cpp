@@ -1,5 +1,6 @@
 #include "sound/voicecodec.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,38 +15,101 @@ namespace {
 
 void discard(const char*, const uint8_t*, int32_t) {}
 
+constexpr const char kLibraryName[] = "qa118dec";
+constexpr const char kSilent[] = ": voice-coded sounds will be silent";
+
+// The file LoadLibrary looks for under a bare library name.
+std::string libraryFileName(const std::string& name) {
+#ifdef _WIN32
+    return name + ".dll";
+#else
+    return "lib" + name + ".so";
+#endif
+}
+
+// This code's own module (the plug-in, or the program the sound layer is linked into): a bare
+// library name is looked for beside it first. Its folder with the separator, or empty.
+const char kModuleAnchor = 0;
+std::string moduleFolder() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            &kModuleAnchor, &self))
+        return std::string();
+    char path[4096];
+    const DWORD n = GetModuleFileNameA(self, path, sizeof path);
+    if (n == 0 || n >= sizeof path) return std::string();
+    const std::string p(path, n);
+    const size_t cut = p.find_last_of(std::string("/") + SKV_PATH_SEPARATOR);
+    return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
+}
+
+std::string modulePath(HMODULE m) {
+    char path[4096];
+    const DWORD n = GetModuleFileNameA(m, path, sizeof path);
+    return n == 0 || n >= sizeof path ? std::string() : std::string(path, n);
+}
+
 struct Library {
-    std::once_flag once;
+    std::string name = kLibraryName;
+    bool bound = false;
     VoiceCodec::DecoderCalls calls;
     VoiceCodec::EncodeCall encode = nullptr;
     VoiceCodec::FreeCall free = nullptr;
+    // What a decode without the library tells the person running the player; empty when the
+    // decoding calls are all there.
+    std::string missing;
 };
 
-Library& library() {
-    static Library lib;
-    std::call_once(lib.once, [] {
-        // Bound once for the process, as the loader binds a DLL's imports; the library stays
-        // loaded until the process ends.
-        HMODULE m = LoadLibraryA("qa118dec");
-        if (!m) return;
-        lib.calls.initialise =
-            reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2100)));
-        lib.calls.convert =
-            reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2120)));
-        lib.calls.finish =
-            reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2110)));
-        lib.encode = reinterpret_cast<VoiceCodec::EncodeCall>(GetProcAddress(m, "qa118_encode"));
-        lib.free = reinterpret_cast<VoiceCodec::FreeCall>(GetProcAddress(m, "qa118_free"));
-    });
-    return lib;
+std::mutex gLibraryMutex;
+Library gLibrary;
+std::atomic<bool> gMissingTold{false};
+std::mutex gNoticeMutex;
+VoiceCodec::NoticeHook gNoticeHook;
+
+void bind(Library& lib) {
+    // Bound once for the process, as the loader binds a DLL's imports; the library stays
+    // loaded until the process ends.
+    lib.bound = true;
+    HMODULE m = LoadLibraryA(lib.name.c_str());
+    if (!m) {
+        const std::string file = libraryFileName(lib.name);
+        const std::string folder = moduleFolder();
+        std::string looked = folder.empty() ? std::string() : folder + file + ", then ";
+        looked += file + " on the system's library path";
+        lib.missing = "skv: the voice decoder library " + lib.name +
+                      " could not be loaded (looked for " + looked + ")" + kSilent;
+        return;
+    }
+    lib.calls.initialise =
+        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2100)));
+    lib.calls.convert =
+        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2120)));
+    lib.calls.finish =
+        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2110)));
+    lib.encode = reinterpret_cast<VoiceCodec::EncodeCall>(GetProcAddress(m, "qa118_encode"));
+    lib.free = reinterpret_cast<VoiceCodec::FreeCall>(GetProcAddress(m, "qa118_free"));
+    if (!lib.calls.initialise || !lib.calls.convert || !lib.calls.finish)
+        lib.missing = "skv: the voice decoder library " + lib.name + " at " + modulePath(m) +
+                      " lacks its decoding calls (ordinals 2100, 2120, 2110)" + kSilent;
+}
+
+const Library& library() {
+    std::lock_guard<std::mutex> g(gLibraryMutex);
+    if (!gLibrary.bound) bind(gLibrary);
+    return gLibrary;
+}
+
+// Once for the process, not once a sound: a movie of many voice-coded sounds says it once.
+void tellLibraryMissing(const Library& lib) {
+    if (gMissingTold.exchange(true)) return;
+    std::fprintf(stderr, "%s\n", lib.missing.c_str());
+    std::lock_guard<std::mutex> g(gNoticeMutex);
+    if (gNoticeHook) gNoticeHook(lib.missing);
 }
 
 VoiceCodec::DiagnosticHook gHook = &discard;
 const VoiceCodec::DecoderCalls* gTestCalls = nullptr;
-
-const VoiceCodec::DecoderCalls& decoderCalls() {
-    return gTestCalls ? *gTestCalls : library().calls;
-}
 
 // The staging file: closed and deleted when the decode leaves, however it leaves.
 class TempFile {
@@ -89,6 +153,20 @@ void VoiceCodec::setDecoderCallsForTesting(const DecoderCalls* calls) {
     gTestCalls = calls;
 }
 
+void VoiceCodec::setNoticeHook(NoticeHook hook) {
+    std::lock_guard<std::mutex> g(gNoticeMutex);
+    gNoticeHook = std::move(hook);
+}
+
+void VoiceCodec::setLibraryNameForTesting(const char* name) {
+    std::lock_guard<std::mutex> g(gLibraryMutex);
+    // The module bound so far stays loaded, as it would for the process: the library keeps
+    // what it made for its decodes, and a decode on another thread may still be in it.
+    gLibrary = Library{};
+    if (name) gLibrary.name = name;
+    gMissingTold.store(false);
+}
+
 bool VoiceCodec::libraryAvailable() {
     const Library& lib = library();
     return lib.calls.initialise && lib.calls.convert && lib.calls.finish && lib.encode && lib.free;
@@ -122,10 +200,19 @@ void VoiceCodec::fillDecodeBlock(uint8_t* block, const uint8_t* coded, int32_t l
 
 int32_t VoiceCodec::decode(const uint8_t* coded, int32_t length, std::vector<uint8_t>* pcm) {
     using namespace qa118;
+    const DecoderCalls* chosen = gTestCalls;
+    if (!chosen) {
+        const Library& lib = library();
+        if (!lib.missing.empty()) {
+            tellLibraryMissing(lib);
+            return 1;
+        }
+        chosen = &lib.calls;
+    }
+    const DecoderCalls& calls = *chosen;
+    if (!calls.initialise || !calls.convert || !calls.finish) return 1;
     TempFile temp;
     if (!temp.create()) return -1;
-    const DecoderCalls& calls = decoderCalls();
-    if (!calls.initialise || !calls.convert || !calls.finish) return 1;
 
     uint8_t block[kBlockSize];
     std::vector<uint8_t> output(kOutputBufferSize);

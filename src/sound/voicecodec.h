@@ -5,9 +5,16 @@
 // ("v" prefix, in the temporary directory) and read back whole at the end.
 //
 // One codec object per read or write of a sound, on the caller's stack.
+//
+// Without the library (or with one that lacks the decoding calls) voice-coded sounds stay silent
+// while everything else plays. So that this is not a mystery, the first decode of the process
+// that finds the library missing says so, naming where it was looked for: on standard error, and
+// to the notice hook the player installs to put it in the run's log.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/mmsystem.h"
@@ -45,13 +52,23 @@ public:
     // False when qa118dec or one of its calls cannot be found beside this program.
     static bool libraryAvailable();
 
+    // Receives what the person running the player is told, once for the process, when a sound
+    // needs the decoder library and it cannot be had (standard error has been told already).
+    // Called on the decoding thread. Null: standard error alone.
+    using NoticeHook = std::function<void(const std::string& text)>;
+    static void setNoticeHook(NoticeHook hook);
+    // Binds the library by another name from now on (null: qa118dec again), as a fresh process
+    // would: the next use loads it anew, and a missing one is told of again.
+    static void setLibraryNameForTesting(const char* name);
+
     void setEncoderVariant(int32_t v) { encoderVariant_ = v; }
     void setDecoderVariant(int32_t v) { decoderVariant_ = v; }
     void configure(int32_t channels, int32_t samplesPerSecond, int32_t bitsPerSample);
 
     // Decodes `length` bytes of voice-coded data. 0 with the PCM in `pcm` on success; 1 when
-    // a call of the library or a write fails, -1 when no temporary file can be had or read.
-    // The temporary file is gone afterwards whatever happened.
+    // the library is missing (no temporary file is made then) or one of its calls or a write
+    // fails, -1 when no temporary file can be had or read. The temporary file is gone afterwards
+    // whatever happened.
     int32_t decode(const uint8_t* coded, int32_t length, std::vector<uint8_t>* pcm);
     // Encodes PCM of `format` with the encoder variant. 0 with the coded data in `coded`.
     int32_t encode(const WAVEFORMATEX& format, const uint8_t* pcm, int32_t length,

@@ -3,7 +3,11 @@
 // decoder's resampler, what it costs and what it keeps.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 
@@ -221,6 +225,35 @@ TEST_F(Library, LongSoundsComeInPiecesOfAtMostTheCapacity) {
     EXPECT_EQ(maxProduced, 32766);
 }
 
+TEST(VoxLimits, ASoundThatWouldTakeGigabytesAtTheRateAskedForIsRefused) {
+    // The longest sound the header allows at 8000/s, in 104858 packets: 300 KB of data that
+    // promise 35 minutes, over 800 million samples at 192000/s in stereo.
+    const uint32_t frames = qa118::kMaxFrames, packets = (frames + 159) / 160;
+    std::vector<uint8_t> data(28 + size_t{packets} * 3, 0);
+    std::memcpy(data.data(), "QVOX", 4);
+    data[4] = 1;
+    data[5] = 1;
+    data[6] = 160;
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            data[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put32(8, 0x8000001);
+    put32(12, 8000);
+    put32(16, 0);
+    put32(20, frames);
+    put32(24, packets);
+    std::vector<int16_t> pcm;
+    std::string error;
+    EXPECT_FALSE(qa118::decodeVox(data.data(), data.size(), 192000, 2, &pcm, &error));
+    EXPECT_EQ(error, "sound too long at the rate asked for");
+    // At its own rate the same header is within bounds (its empty packets fail later).
+    error.clear();
+    EXPECT_FALSE(qa118::decodeVox(data.data(), data.size(), 8000, 1, &pcm, &error));
+    EXPECT_NE(error, "sound too long at the rate asked for");
+    EXPECT_FALSE(error.empty());
+}
+
 TEST_F(Library, DataThatIsNotVoiceCodedFailsToDecode) {
     std::vector<int16_t> source = soundtest::speech(8000, 0.5);
     WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
@@ -257,6 +290,155 @@ TEST_F(Library, AStereoRequestGetsBothChannels) {
     ASSERT_EQ(s.size(), source.size() * 2);
     for (size_t i = 0; i < s.size(); i += 2)
         ASSERT_EQ(s[i], s[i + 1]);
+}
+
+// ---- without the library -------------------------------------------------------------------
+
+// What the process writes on standard error while it lives (a pipe: the texts are short).
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() {
+        std::fflush(stderr);
+        if (pipe(fds_) != 0) return;
+        fcntl(fds_[0], F_SETFL, O_NONBLOCK);
+        saved_ = dup(2);
+        dup2(fds_[1], 2);
+    }
+    ~StandardErrorCapture() { restore(); }
+    std::string text() {
+        restore();
+        return text_;
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+        close(fds_[1]);
+        char buf[4096];
+        for (ssize_t n; (n = read(fds_[0], buf, sizeof buf)) > 0;)
+            text_.append(buf, static_cast<size_t>(n));
+        close(fds_[0]);
+    }
+    int fds_[2] = {-1, -1};
+    int saved_ = -1;
+    std::string text_;
+};
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+std::vector<std::string> notices;
+void recordNotice(const std::string& text) {
+    notices.push_back(text);
+}
+
+// The folder of this test program with its separator: a bare library name is looked for there.
+std::string programFolder() {
+    char path[4096];
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    const std::string p(path, n);
+    return p.substr(0, p.rfind('/') + 1);
+}
+
+// Bound under a name no library has, as a plug-in whose decoder library was not installed.
+class MissingLibrary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        notices.clear();
+        // Sounds that the library, were it there, would decode.
+        coded_ = {encodedSpeech(0.4), encodedSpeech(0.6)};
+        VoiceCodec::setLibraryNameForTesting("qa118dec_absent");
+        VoiceCodec::setNoticeHook(recordNotice);
+    }
+    void TearDown() override {
+        VoiceCodec::setNoticeHook(nullptr);
+        VoiceCodec::setLibraryNameForTesting(nullptr);
+    }
+    static std::vector<uint8_t> encodedSpeech(double seconds) {
+        const auto bytes = soundtest::asBytes(soundtest::speech(11025, seconds));
+        VoiceCodec c;
+        std::vector<uint8_t> coded;
+        EXPECT_EQ(c.encode(kFormat, bytes.data(), static_cast<int32_t>(bytes.size()), &coded), 0);
+        return coded;
+    }
+    std::vector<uint8_t> voiceSound(size_t which) const {
+        return soundtest::storedBody(skv::NWave::kStorageVoice, VoiceCodec::kVariant11025, kFormat,
+                                     coded_[which]);
+    }
+    static constexpr WAVEFORMATEX kFormat{WAVE_FORMAT_PCM, 1, 11025, 22050, 2, 16, 0};
+    std::vector<std::vector<uint8_t>> coded_;
+    soundtest::PrivateTemp temp;
+};
+
+TEST_F(MissingLibrary, TwoVoiceSoundsAreSilentAndTheLibraryIsNamedOnceWithWhereItWasLooked) {
+    StandardErrorCapture err;
+    skv::NWave first, second;
+    soundtest::loadBody(first, voiceSound(0));
+    soundtest::loadBody(second, voiceSound(1));
+    // A raw sound beside them still plays.
+    WAVEFORMATEX f8{WAVE_FORMAT_PCM, 1, 11025, 11025, 1, 8, 0};
+    skv::NWave raw;
+    soundtest::loadBody(raw, soundtest::storedBody(skv::NWave::kStorageRaw, 0, f8,
+                                                   std::vector<uint8_t>(300, 0x90)));
+    const std::string said = err.text();
+
+    EXPECT_TRUE(first.samples.empty());
+    EXPECT_TRUE(second.samples.empty());
+    EXPECT_EQ(first.format.wBitsPerSample, 16); // silence in the format the sound plays in
+    EXPECT_EQ(first.format.nSamplesPerSec, 11025u);
+    EXPECT_EQ(raw.samples, std::vector<uint8_t>(300, 0x90));
+
+    const std::string expected = "skv: the voice decoder library qa118dec_absent could not be "
+                                 "loaded (looked for " +
+                                 programFolder() +
+                                 "libqa118dec_absent.so, then libqa118dec_absent.so on the "
+                                 "system's library path): voice-coded sounds will be silent";
+    ASSERT_EQ(notices, std::vector<std::string>{expected});
+    EXPECT_EQ(occurrences(said, expected + "\n"), 1u) << said;
+    EXPECT_EQ(occurrences(said, "skv:"), 1u) << said;
+    EXPECT_TRUE(temp.files().empty());
+}
+
+TEST_F(MissingLibrary, ADecodeFailsCleanlyWithoutTouchingTheTemporaryFolder) {
+    StandardErrorCapture err;
+    VoiceCodec c;
+    c.configure(1, 11025, 16);
+    const uint8_t coded[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    std::vector<uint8_t> pcm = {42};
+    EXPECT_EQ(c.decode(coded, 8, &pcm), 1);
+    EXPECT_EQ(c.decode(coded, 8, &pcm), 1);
+    EXPECT_EQ(pcm, std::vector<uint8_t>{42}); // untouched
+    EXPECT_FALSE(VoiceCodec::libraryAvailable());
+    EXPECT_EQ(notices.size(), 1u);
+    // No staging file was even made: a temporary folder that cannot be written does not turn
+    // the missing library into another failure.
+    setenv("TMPDIR", "/nonexistent-skv-folder", 1);
+    EXPECT_EQ(c.decode(coded, 8, &pcm), 1);
+    EXPECT_EQ(notices.size(), 1u);
+    err.text();
+}
+
+TEST_F(MissingLibrary, TheLibraryFoundAgainDecodesTheSameSoundAndSaysNothingMore) {
+    StandardErrorCapture err;
+    skv::NWave silent, heard;
+    soundtest::loadBody(silent, voiceSound(0));
+    EXPECT_TRUE(silent.samples.empty());
+    VoiceCodec::setLibraryNameForTesting(nullptr);
+    notices.clear();
+    soundtest::loadBody(heard, voiceSound(0));
+    EXPECT_EQ(heard.samples.size(), 2u * 4410); // 0.4 s of 16-bit samples at 11025/s
+    EXPECT_TRUE(notices.empty());
+    const std::string said = err.text();
+    EXPECT_EQ(occurrences(said, "skv:"), 1u) << said; // the missing library's, and no other
+    EXPECT_TRUE(temp.files().empty());
 }
 
 // ---- the resampler -------------------------------------------------------------------------

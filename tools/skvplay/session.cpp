@@ -55,6 +55,7 @@ public:
         if (state == 2) playing_.store(true);
     }
     void eventDelivered(const EventReport& report) override { log_.eventDelivered(report); }
+    void note(const char* text) override { log_.note(text); }
     void frameShown(HWND stage, int32_t frame, int32_t counter) override {
         stage_.store(stage);
         const int32_t n = shown_.fetch_add(1) + 1;
