@@ -12,9 +12,12 @@
 #include "core/status.h"
 #include "net/networkthread.h"
 #include "net/ratemap.h"
+#include "net/serversource.h"
 #include "net/statussink.h"
 
 namespace skv {
+
+static_assert(MovieStream::kDefaultReceiveTimeoutMs == ServerSource::kDefaultReceiveTimeoutMs);
 
 namespace {
 
@@ -139,6 +142,8 @@ void MovieStream::stop() {
 void MovieStream::post(int32_t code) {
     NMTX_SCOPED(guard, &statusMutex());
     if (stopped_.load() || !statusWindow_) return;
+    // The host shows every error it is told of; after an early end the one error is the end.
+    if (code == statusInt(stsErrorSerialzingObject) && endedEarly_.load()) return;
     if (code != statusInt(stsUpdate)) {
         statusWindow_->postStatus(kMsgStreamStatus, code, this);
         return;

@@ -54,6 +54,7 @@ public:
     static constexpr int32_t kUnknownTarget = 0x70000000;
     static constexpr int32_t kInitialRate = 2048;
     static constexpr int kSamples = 10;
+    static constexpr uint32_t kDefaultReceiveTimeoutMs = 60000; // as ServerSource's
 
     // With a null URL only the object manager is created: the player keeps such an empty stream
     // until it opens a movie.
@@ -94,6 +95,14 @@ public:
 
     void setThrottle(int32_t bytesPerSecond) { throttle_.store(bytesPerSecond); }
     int32_t throttle() const { return throttle_.load(); }
+    // How long the network thread waits for a streaming server's next byte before it takes the
+    // transfer to have ended early (0: without limit). Set before start().
+    void setReceiveTimeout(uint32_t milliseconds) { receiveTimeoutMs_.store(milliseconds); }
+    uint32_t receiveTimeout() const { return receiveTimeoutMs_.load(); }
+    // The network thread calls this before it reports a transfer that ended early. The objects
+    // then stop short of the end as well, and that is no second fault to tell the host about:
+    // the serialize thread's error is not passed on after it.
+    void noteTransferEndedEarly() { endedEarly_.store(1); }
     bool isReady() const { return ready_.load() != 0; }
     // The stream header, as the network thread received it (set before 4004 is posted).
     void setStreamHeader(const StreamHeader& h) {
@@ -129,6 +138,8 @@ private:
     std::atomic<int32_t> bytesProduced_{0};
     std::atomic<int32_t> bytesConsumed_{0};
     std::atomic<int32_t> throttle_{0};
+    std::atomic<uint32_t> receiveTimeoutMs_{kDefaultReceiveTimeoutMs};
+    std::atomic<int32_t> endedEarly_{0};
     std::atomic<int32_t> sampleCount_{0};
     std::atomic<int32_t> rateSum_{0};
     std::atomic<int32_t> samples_[kSamples] = {};

@@ -7,6 +7,7 @@
 #include "core/moviewriter.h"
 #include "core/status.h"
 #include "net/moviestream.h"
+#include "net/serversource.h"
 #include "net/statuscodes.h"
 #include "platform/winuser.h"
 
@@ -74,6 +75,8 @@ void NetworkThread::run() {
 bool NetworkThread::open(bool* reported) {
     Source* source = openSource(url_.c_str());
     if (!source) return false;
+    if (auto* server = dynamic_cast<ServerSource*>(source))
+        server->setReceiveTimeout(stream_->receiveTimeout());
     setSource(source);
     if (stopRequested()) return false; // a stop that came before the source was there
     error_.store(source->request(0));
@@ -162,6 +165,8 @@ void NetworkThread::transfer() {
     stream_->setSecondsToStart(0);
     stream_->updateRate(1024400, received);
     if (received < total && !stopRequested()) {
+        // The server hung up, failed or went quiet for the receive time-out: an early end.
+        stream_->noteTransferEndedEarly();
         stream_->post(statusInt(stsUnknownError));
         error_.store(-1);
         // Nothing more will arrive: let the codec thread reach the end of what did instead of

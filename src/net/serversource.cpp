@@ -32,9 +32,20 @@ bool sendAll(SOCKET s, const char* data, int length) {
     return true;
 }
 
-// Exactly `length` bytes; false when the connection ends or fails first.
-bool receiveAll(SOCKET s, char* data, int length) {
+// True once the server has sent something, or the connection has ended or failed (for the recv
+// that follows to report); false when `limit` passed on the platform clock without a byte.
+bool awaitBytes(SOCKET s, DWORD limit) {
+    return skv::platform::waitForSocketData(s, limit) != 0;
+}
+
+// Exactly `length` bytes; false when the connection ends or fails first, or when the server
+// sends nothing for `limit` (the last error is then WSAETIMEDOUT).
+bool receiveAll(SOCKET s, char* data, int length, DWORD limit) {
     while (length > 0) {
+        if (!awaitBytes(s, limit)) {
+            WSASetLastError(WSAETIMEDOUT);
+            return false;
+        }
         int n = recv(s, data, length, 0);
         if (n <= 0) return false;
         data += n;
@@ -43,9 +54,9 @@ bool receiveAll(SOCKET s, char* data, int length) {
     return true;
 }
 
-bool receiveLengthWord(SOCKET s, int32_t* length) {
+bool receiveLengthWord(SOCKET s, int32_t* length, DWORD limit) {
     unsigned char b[4];
-    if (!receiveAll(s, reinterpret_cast<char*>(b), 4)) return false;
+    if (!receiveAll(s, reinterpret_cast<char*>(b), 4, limit)) return false;
     *length = static_cast<int32_t>(uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 |
                                    uint32_t{b[3]} << 24);
     return true;
@@ -182,6 +193,7 @@ SOCKET ServerSource::openSocket(uint32_t generation) {
 int32_t ServerSource::request(int32_t offset) {
     if (badPort_) return kInvalidAddress;
     const uint32_t generation = closes_.load();
+    stalled_.store(false);
     dropSocket();
     WSADATA data;
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return kNoStartup;
@@ -220,7 +232,8 @@ int32_t ServerSource::nativeAttempt(uint32_t address, int32_t offset, uint32_t g
     for (int i = 0; i < 4; ++i)
         record[2 + i] = static_cast<char>(o >> (8 * i));
     std::memcpy(record + kRecordPathOffset, path_, std::strlen(path_));
-    if (!sendAll(s, record, kRecordSize) || !receiveLengthWord(s, length)) return lastSocketError();
+    if (!sendAll(s, record, kRecordSize) || !receiveLengthWord(s, length, waitLimit()))
+        return lastSocketError();
     return 0;
 }
 
@@ -244,18 +257,26 @@ int32_t ServerSource::httpAttempt(uint32_t address, int32_t offset, uint32_t gen
         std::snprintf(line, sizeof line, "GET /x%s?%d HTTP/1.0\r\n\r\n", path_, offset);
     }
     if (!sendAll(s, line, static_cast<int>(std::strlen(line)))) return lastSocketError();
-    int32_t header = parseHttpHeader([s](char& c) { return recv(s, &c, 1, 0) == 1; });
+    const DWORD limit = waitLimit();
+    int32_t header = parseHttpHeader(
+        [s, limit](char& c) { return awaitBytes(s, limit) && recv(s, &c, 1, 0) == 1; });
     if (header != 0) return header;
-    if (!receiveLengthWord(s, length)) return kShortReply;
+    if (!receiveLengthWord(s, length, limit)) return kShortReply;
     return 0;
 }
 
 int32_t ServerSource::read(void* buffer, int32_t n) {
     SOCKET s = socket_.load();
     if (s == INVALID_SOCKET || !buffer || n <= 0) return 0;
+    // A server that has stalled once is not waited for again: the transfer is over.
+    if (stalled_.load()) return -1;
     char* out = static_cast<char*>(buffer);
     int32_t got = 0;
     while (got < n) {
+        if (!awaitBytes(s, waitLimit())) {
+            stalled_.store(true);
+            return got > 0 ? got : -1; // what did arrive is the caller's to keep
+        }
         int r = recv(s, out + got, n - got, 0);
         if (r == 0) break;
         if (r < 0) return got > 0 ? got : -1;

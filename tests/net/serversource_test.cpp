@@ -59,6 +59,27 @@ void hangUp(SOCKET s, LoopbackServer& server) {
     server.record(LoopbackServer::receive(s, 256));
 }
 
+// A server that takes the connection and answers nothing, whatever it is sent, until the client
+// goes.
+void silent(SOCKET s, LoopbackServer&) {
+    char c;
+    while (recv(s, &c, 1, 0) > 0) {
+    }
+}
+
+// Native server that answers with the length word and `part` bytes of the movie from the offset
+// asked for, then sends nothing more until the client goes.
+LoopbackServer::Handler stallAfter(size_t part) {
+    return [part](SOCKET s, LoopbackServer& server) {
+        std::string record = LoopbackServer::receive(s, 256);
+        server.record(record);
+        if (record.size() != 256) return;
+        LoopbackServer::sendText(s, LoopbackServer::lengthWord(5000));
+        LoopbackServer::sendText(s, movie().substr(static_cast<size_t>(offsetIn(record)), part));
+        silent(s, server);
+    };
+}
+
 // HTTP server: records the request, then sends `reply` (a header and whatever follows).
 LoopbackServer::Handler httpReply(std::string reply) {
     return [reply](SOCKET s, LoopbackServer& server) {
@@ -359,6 +380,67 @@ TEST_F(ServerSourceTest, CloseFromAnotherThreadEndsABlockedRead) {
     EXPECT_LE(s->read(buf, sizeof buf), 0);
     closer.join();
     EXPECT_EQ(s->read(buf, sizeof buf), 0);
+}
+
+// The receive time-out: a server that takes the connection and then says nothing, or stops in
+// the middle of the movie, is given up after a minute without a byte on the platform clock.
+
+TEST_F(ServerSourceTest, NativeServerThatSaysNothingIsGivenUpAfterAMinuteAndTriedOverHttp) {
+    LoopbackServer native(silent);
+    LoopbackServer http(httpReply(okReply()));
+    SourcePtr s = source(native.port(), http.port());
+    ASSERT_EQ(s->request(0), 0);
+    EXPECT_GE(elapsed(), 60000u);
+    EXPECT_LT(elapsed(), 61000u);
+    ASSERT_EQ(http.requests().size(), 1u);
+    EXPECT_EQ(readAll(*s, 5000), movie());
+}
+
+TEST_F(ServerSourceTest, SilenceOnBothRoadsIsAShortReplyAfterAMinuteEach) {
+    LoopbackServer native(silent);
+    LoopbackServer http(silent);
+    SourcePtr s = source(native.port(), http.port());
+    EXPECT_EQ(s->request(0), -1);
+    EXPECT_GE(elapsed(), 120000u);
+    EXPECT_LT(elapsed(), 122000u);
+    EXPECT_EQ(http.connections(), 1);
+    EXPECT_EQ(skv::statusForError(-1), 0x80000FA3u); // reported as a transfer that ended early
+}
+
+TEST_F(ServerSourceTest, StallInTheMiddleDeliversWhatCameAndThenReadsNothingMore) {
+    LoopbackServer native(stallAfter(3000));
+    SourcePtr s = source(native.port(), 1);
+    ASSERT_EQ(s->request(0), 0);
+    auto* server = static_cast<ServerSource*>(s.get());
+    EXPECT_FALSE(server->stalled());
+    std::string got = readAll(*s, 5000);
+    EXPECT_EQ(got, movie().substr(0, 3000));
+    EXPECT_TRUE(server->stalled());
+    EXPECT_GE(elapsed(), 60000u);
+    EXPECT_LT(elapsed(), 61000u);
+    // The server is not waited for a second time.
+    const uint64_t stalledAt = elapsed();
+    char b[16];
+    EXPECT_EQ(s->read(b, sizeof b), -1);
+    EXPECT_EQ(elapsed(), stalledAt);
+
+    // A new request starts afresh: the rest arrives in full and nothing is taken for a stall.
+    ASSERT_EQ(s->request(3000), 0);
+    EXPECT_FALSE(server->stalled());
+    EXPECT_EQ(readAll(*s, 2000), movie().substr(3000));
+    EXPECT_FALSE(server->stalled());
+}
+
+TEST_F(ServerSourceTest, ReceiveTimeOutIsTheSourcesToChoose) {
+    LoopbackServer native(stallAfter(100));
+    SourcePtr s = source(native.port(), 1);
+    auto* server = static_cast<ServerSource*>(s.get());
+    EXPECT_EQ(server->receiveTimeout(), ServerSource::kDefaultReceiveTimeoutMs);
+    server->setReceiveTimeout(5000);
+    ASSERT_EQ(s->request(0), 0);
+    EXPECT_EQ(readAll(*s, 5000), movie().substr(0, 100));
+    EXPECT_GE(elapsed(), 5000u);
+    EXPECT_LT(elapsed(), 6000u);
 }
 
 } // namespace

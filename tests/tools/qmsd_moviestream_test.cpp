@@ -103,7 +103,27 @@ protected:
         server_ = std::make_unique<qmsd::Server>(options_, *log_);
         std::string error;
         ASSERT_TRUE(server_->start(&error)) << error;
-        url_ = "qmsp://127.0.0.1:" + std::to_string(server_->nativePort()) + "/" + movieName_;
+        // A server that refuses the native road has no native port: name one nothing listens on.
+        const int native = server_->nativePort() ? server_->nativePort() : closedPort();
+        url_ = "qmsp://127.0.0.1:" + std::to_string(native) + "/" + movieName_;
+    }
+
+    // A loopback port that was free a moment ago: connections to it are refused.
+    static int closedPort() {
+        WSADATA data;
+        if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return 0;
+        const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int len = sizeof a;
+        int port = 0;
+        if (s != INVALID_SOCKET && bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+        if (s != INVALID_SOCKET) closesocket(s);
+        WSACleanup();
+        return port;
     }
 
     // The log lines of the requests so far.

@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
 
+#include "core/filepipe.h"
 #include "core/guid.h"
 #include "core/localstream.h"
 #include "core/objectmanager.h"
@@ -15,10 +17,13 @@
 
 namespace skvc {
 
+// A dump waits for a server as long as the player does unless told otherwise.
+static_assert(DumpUrlOptions{}.receiveTimeoutMs == skv::MovieStream::kDefaultReceiveTimeoutMs);
+
 namespace {
 
 const char* kDumpHelp =
-    "usage: skvc dump [--status] [--keep-cache] FILE|URL\n"
+    "usage: skvc dump [--status] [--keep-cache] [--receive-timeout SECONDS] FILE|URL\n"
     "\n"
     "Lists what a movie stream (.skm) holds: its header (movie identifier and stream\n"
     "version), one line per object (index, class, object identifier, size hint) and how\n"
@@ -28,10 +33,17 @@ const char* kDumpHelp =
     "file:///path) is fetched the way the player fetches it, through the movie cache.\n"
     "  --status      print each status code of the transfer, with its name, as it arrives\n"
     "  --keep-cache  keep the cache file afterwards (a later dump resumes from it)\n"
+    "  --receive-timeout SECONDS\n"
+    "                give up on a streaming server that sends nothing for SECONDS\n"
+    "                (default 60, as the player; 0 waits for ever, at most 86400): the\n"
+    "                transfer ends early and the cache keeps what arrived\n"
     "\n"
     "exit status: 0 ended with an end marker, 1 ended early (truncated or corrupt),\n"
     "             2 bad command line, 3 not readable or not a movie stream,\n"
-    "             4 an object of an unknown class, 5 the movie could not be fetched\n";
+    "             4 an object of an unknown class, 5 the movie could not be fetched\n"
+    "             (no answer, an error reply, or a cache file that cannot be opened)\n";
+
+constexpr uint32_t kMaxReceiveTimeoutSeconds = 86400;
 
 bool isUrl(const std::string& s) {
     auto starts = [&](const char* scheme) {
@@ -75,16 +87,37 @@ int printObjects(const std::vector<skv::skvObject*>& objects, skv::SerializeThre
     }
 }
 
-void printStatus(int32_t code, std::FILE* out) {
+// "status 0x80000FA3 stsUnknownError: <its message>" for an error, "status 4001
+// stsInternetThreadStopped" for progress.
+std::string statusLine(int32_t code) {
     uint32_t c = static_cast<uint32_t>(code);
     const char* name = skv::statusName(c);
+    char line[600];
     if (c & 0x80000000u) {
         char text[512];
         skv::errorText(c, text, sizeof text);
-        std::fprintf(out, "status 0x%08X %s: %s\n", c, name ? name : "(error)", text);
+        std::snprintf(line, sizeof line, "status 0x%08X %s: %s", c, name ? name : "(error)", text);
     } else {
-        std::fprintf(out, "status %u %s\n", c, name ? name : "");
+        std::snprintf(line, sizeof line, "status %u %s", c, name ? name : "");
     }
+    return line;
+}
+
+void printStatus(int32_t code, std::FILE* out) {
+    std::fprintf(out, "%s\n", statusLine(code).c_str());
+}
+
+// A whole number of seconds within the limits, as the receive time-out in milliseconds.
+bool parseReceiveTimeout(const std::string& text, uint32_t* milliseconds) {
+    if (text.empty() || text.size() > 6) return false;
+    uint32_t seconds = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        seconds = seconds * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (seconds > kMaxReceiveTimeoutSeconds) return false;
+    *milliseconds = seconds * 1000;
+    return true;
 }
 
 } // namespace
@@ -99,19 +132,40 @@ int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out) {
     return printObjects(stream.objects(), stream.endReason(), stream.endClassId(), out);
 }
 
-int dumpUrl(const std::string& url, bool showStatus, bool keepCache, std::FILE* out) {
+int dumpUrl(const std::string& url, const DumpUrlOptions& options, std::FILE* out, std::FILE* err) {
     skv::registerCoreClasses();
     skv::registerNetClasses();
     skv::StatusQueue queue;
-    skv::MovieStream stream(url.c_str(), keepCache);
+    skv::MovieStream stream(url.c_str(), options.keepCache);
     std::vector<skv::skvObject*> objects; // in stream order, filled on the serialize thread
     skv::nmtx objectsLock;
     stream.setObjectObserver([&](skv::skvObject* o) {
         NMTX_SCOPED(guard, &objectsLock);
         objects.push_back(o);
     });
+    stream.setReceiveTimeout(options.receiveTimeoutMs);
     stream.setStatusWindow(&queue);
-    stream.start();
+    if (!stream.start()) {
+        // No thread was started, so none will say it has stopped: what the stream had to tell
+        // (that it could not be built) is already in the queue, and waiting for more would be
+        // waiting for ever.
+        int32_t error = 0;
+        skv::StatusMessage m;
+        while (queue.take(&m, 0)) {
+            if (m.message == skv::kMsgStreamUpdate) continue;
+            if (options.showStatus) printStatus(m.code, out);
+            if (m.code < 0 && !error) error = m.code;
+        }
+        if (!error) error = skv::statusInt(skv::stsErrorConstructingStream);
+        std::fprintf(err, "skvc: cannot fetch %s: %s\n", url.c_str(), statusLine(error).c_str());
+        if (stream.cacheFile() && stream.cacheFile()->openStatus() != 0)
+            std::fprintf(err,
+                         "skvc: the cache file %s cannot be opened: another viewer may be using "
+                         "it, or its folder cannot be made\n",
+                         stream.cachePath().c_str());
+        stream.stop();
+        return kDumpFetchFailed;
+    }
 
     // The transfer is over once the network thread has ended and, if it got as far as starting
     // the codec thread, inflating has ended and the objects have all been read (those two end
@@ -122,7 +176,7 @@ int dumpUrl(const std::string& url, bool showStatus, bool keepCache, std::FILE* 
     while (!(netDone && ((objectsDone && codecDone) || !connected))) {
         if (!queue.take(&m, INFINITE)) break;
         if (m.message == skv::kMsgStreamUpdate) continue;
-        if (showStatus) printStatus(m.code, out);
+        if (options.showStatus) printStatus(m.code, out);
         if (m.code < 0 && m.code != skv::statusInt(skv::stsErrorSerialzingObject)) {
             failed = true;
             if (!firstError) firstError = m.code;
@@ -133,13 +187,15 @@ int dumpUrl(const std::string& url, bool showStatus, bool keepCache, std::FILE* 
         codecDone |= m.code == skv::statusInt(skv::stsCodecThreadStopped);
     }
     if (!connected) {
-        char text[512];
-        skv::errorText(static_cast<uint32_t>(firstError ? firstError : skv::statusInt(skv::stsUnknownError)),
-                       text, sizeof text);
-        std::fprintf(stderr, "skvc: cannot fetch %s: %s\n", url.c_str(), text);
+        std::fprintf(
+            err, "skvc: cannot fetch %s: %s\n", url.c_str(),
+            statusLine(firstError ? firstError : skv::statusInt(skv::stsUnknownError)).c_str());
         stream.stop();
         return kDumpFetchFailed;
     }
+    if (firstError)
+        std::fprintf(err, "skvc: the transfer of %s did not complete: %s\n", url.c_str(),
+                     statusLine(firstError).c_str());
     printHeader(stream.header().movieId, stream.header().streamVersion, out);
     int status;
     {
@@ -156,26 +212,49 @@ int dumpCommand(const std::vector<std::string>& args) {
         std::fputs(kDumpHelp, stdout);
         return kDumpOk;
     }
-    bool showStatus = false, keepCache = false;
+    DumpUrlOptions options;
+    bool urlOnly = false; // an option given that only fetching a URL takes
     std::vector<std::string> rest;
-    for (const std::string& a : args) {
-        if (a == "--status")
-            showStatus = true;
-        else if (a == "--keep-cache")
-            keepCache = true;
-        else if (a.size() > 1 && a[0] == '-') {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--status") {
+            options.showStatus = urlOnly = true;
+        } else if (a == "--keep-cache") {
+            options.keepCache = urlOnly = true;
+        } else if (a == "--receive-timeout" || a.rfind("--receive-timeout=", 0) == 0) {
+            std::string value;
+            if (a.size() > std::strlen("--receive-timeout")) {
+                value = a.substr(std::strlen("--receive-timeout="));
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                std::fputs("skvc dump: --receive-timeout needs a number of seconds\n", stderr);
+                return kDumpUsage;
+            }
+            if (!parseReceiveTimeout(value, &options.receiveTimeoutMs)) {
+                std::fprintf(
+                    stderr,
+                    "skvc dump: --receive-timeout takes whole seconds from 0 to %u, not '%s'\n",
+                    kMaxReceiveTimeoutSeconds, value.c_str());
+                return kDumpUsage;
+            }
+            urlOnly = true;
+        } else if (a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "skvc dump: unknown option '%s' (see 'skvc dump --help')\n", a.c_str());
             return kDumpUsage;
-        } else
+        } else {
             rest.push_back(a);
+        }
     }
     if (rest.size() != 1) {
         std::fputs("skvc dump: give exactly one movie file or URL, e.g. 'skvc dump demo.skm'\n", stderr);
         return kDumpUsage;
     }
-    if (isUrl(rest[0])) return dumpUrl(rest[0], showStatus, keepCache, stdout);
-    if (showStatus || keepCache) {
-        std::fputs("skvc dump: --status and --keep-cache apply to URLs only (qmsp:// or file://)\n", stderr);
+    if (isUrl(rest[0])) return dumpUrl(rest[0], options, stdout, stderr);
+    if (urlOnly) {
+        std::fputs("skvc dump: --status, --keep-cache and --receive-timeout apply to URLs only "
+                   "(qmsp:// or file://)\n",
+                   stderr);
         return kDumpUsage;
     }
     std::vector<unsigned char> bytes;

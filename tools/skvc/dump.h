@@ -1,6 +1,7 @@
 // skvc dump: lists the objects of a movie stream.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,10 +18,20 @@ enum DumpStatus : int {
     kDumpFetchFailed = 5,  // a URL whose movie could not be fetched
 };
 
+// How a URL is fetched.
+struct DumpUrlOptions {
+    bool showStatus = false; // print each status of the transfer as it arrives
+    bool keepCache = false;  // keep the cache file afterwards, for a later dump to resume from
+    // How long to wait for a streaming server's next byte before the transfer counts as ended
+    // early; 0 waits without limit. The player's own limit is the default.
+    uint32_t receiveTimeoutMs = 60000;
+};
+
 int dumpCommand(const std::vector<std::string>& args);
 // Dumps a stream held in memory to `out`; returns a DumpStatus.
 int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out);
-// Fetches a qmsp: or file: URL through a movie stream and dumps what arrived.
-int dumpUrl(const std::string& url, bool showStatus, bool keepCache, std::FILE* out);
+// Fetches a qmsp: or file: URL through a movie stream and dumps what arrived to `out`; why a
+// fetch failed goes to `err`. Returns a DumpStatus.
+int dumpUrl(const std::string& url, const DumpUrlOptions& options, std::FILE* out, std::FILE* err);
 
 } // namespace skvc

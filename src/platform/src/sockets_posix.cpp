@@ -194,6 +194,17 @@ void awaitConnection(int fd, int ms) {
     }
 }
 
+bool awaitReadable(int fd, int ms) {
+    pollfd p{};
+    p.fd = fd;
+    p.events = POLLIN;
+    int r;
+    while ((r = ::poll(&p, 1, ms)) < 0 && errno == EINTR) {
+    }
+    // A hang-up or an error is news too: the recv that follows reports it.
+    return r != 0;
+}
+
 int bindFd(int fd, const Inet4& at) {
     sockaddr_in s = toSockaddr(at);
     return ::bind(fd, reinterpret_cast<const sockaddr*>(&s), sizeof s) == 0 ? 0 : fail();

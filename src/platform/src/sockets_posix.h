@@ -35,6 +35,9 @@ int shutdownFd(int fd, int how); // 0 receive, 1 send, 2 both
 int connectFd(int fd, const Inet4& to);
 // Waits up to `ms` milliseconds of real time for a connection in progress to complete or fail.
 void awaitConnection(int fd, int ms);
+// Waits up to `ms` milliseconds of real time for bytes to read, the peer's end of the connection
+// or a failure; false when the time ran out first.
+bool awaitReadable(int fd, int ms);
 int bindFd(int fd, const Inet4& at);
 int listenFd(int fd, int backlog);
 int acceptFd(int fd, Inet4* peer);

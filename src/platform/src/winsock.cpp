@@ -5,6 +5,7 @@
 // when the last call has let go: closesocket from another thread then shuts the connection down,
 // which wakes a thread blocked in recv, accept or send, and the descriptor number cannot be
 // handed to a new file while that thread is still inside the call.
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdio>
@@ -48,6 +49,12 @@ SocketTable& table() {
 std::atomic<int> startupCount{0};
 
 constexpr int kVirtualConnectGraceMs = 25;
+// How waitForSocketData spends a wait on the virtual clock (see winsock.h), and the longest real
+// poll of a wait on the real clock, so that a switch to the virtual clock is noticed.
+constexpr int kVirtualReadGraceMs = 50;
+constexpr DWORD kFirstVirtualStepMs = 10;
+constexpr DWORD kLongestVirtualStepMs = 4000;
+constexpr uint64_t kRealSliceMs = 1000;
 
 int failWith(int error) {
     WSASetLastError(error);
@@ -337,6 +344,31 @@ int getsockname(SOCKET s, struct sockaddr* name, int* nameLength) {
     if (r < 0) return failWith(-r);
     writeAddress(at, name, nameLength);
     return 0;
+}
+
+int skv::platform::waitForSocketData(SOCKET s, DWORD milliseconds) {
+    std::shared_ptr<SocketObj> so = lookup(s);
+    if (!so) return SOCKET_ERROR;
+    const bool limited = milliseconds != INFINITE;
+    const uint64_t deadline = clockNowMs() + milliseconds;
+    DWORD step = kFirstVirtualStepMs;
+    for (;;) {
+        // A socket closed under the wait is for the recv that follows to report.
+        if (so->closed.load()) return 1;
+        const uint64_t now = clockNowMs();
+        const uint64_t left = !limited ? UINT64_MAX : deadline > now ? deadline - now : 0;
+        if (limited && isVirtualClock()) {
+            // Virtual time runs ahead of the network: the peer first gets a little real time, and
+            // only then does the clock move, a longer stretch each time it stays silent.
+            if (sk::awaitReadable(so->fd, kVirtualReadGraceMs)) return 1;
+            if (left == 0) return 0;
+            Sleep(static_cast<DWORD>(std::min<uint64_t>(left, step)));
+            step = std::min(step * 2, kLongestVirtualStepMs);
+        } else {
+            if (sk::awaitReadable(so->fd, static_cast<int>(std::min(left, kRealSliceMs)))) return 1;
+            if (left == 0) return 0;
+        }
+    }
 }
 
 struct hostent* gethostbyname(const char* name) {

@@ -153,3 +153,20 @@ SKV_PLATFORM_API unsigned short htons(unsigned short value);
 SKV_PLATFORM_API unsigned short ntohs(unsigned short value);
 SKV_PLATFORM_API unsigned long htonl(unsigned long value);
 SKV_PLATFORM_API unsigned long ntohl(unsigned long value);
+
+namespace skv::platform {
+
+// Waits until a recv on `s` would not block (bytes have arrived, the peer has ended the
+// connection, the connection has failed or the socket has been closed) or until `milliseconds`
+// have passed on the platform clock; INFINITE waits without limit. Returns 1 when a recv would
+// not block, 0 when the time ran out, SOCKET_ERROR (WSAENOTSOCK) for a socket that is none.
+// Windows Sockets does this with select(), whose name and types belong to the C library here.
+//
+// On the virtual clock a limited wait alternates real I/O (up to 50 ms for the bytes to come)
+// with platform sleeps of a stretch that starts at 10 ms and doubles up to 4 s. A peer that
+// answers within moments so costs no virtual time, one that pauses briefly costs little, and one
+// that stays silent lets a minute of virtual time pass in about a second of real time. A wait
+// without limit never moves virtual time.
+SKV_PLATFORM_API int waitForSocketData(SOCKET s, DWORD milliseconds);
+
+} // namespace skv::platform
