@@ -153,13 +153,15 @@ static_assert(sizeof kTable / sizeof kTable[0] == 127, "the table has 127 entrie
 
 // Name -> the indexes of its entries in table order, so a call does not walk the whole table.
 const std::unordered_map<std::string_view, std::vector<int32_t>>& byName() {
-    static const auto* map = [] {
-        auto* m = new std::unordered_map<std::string_view, std::vector<int32_t>>();
+    // An object, not a pointer kept for ever: the plug-in module that holds it is unloaded when
+    // the browser is done with it, and what the module's statics hold must go with it.
+    static const auto map = [] {
+        std::unordered_map<std::string_view, std::vector<int32_t>> m;
         for (int32_t i = 0; i < kCount; ++i)
-            (*m)[kTable[i].name].push_back(i);
+            m[kTable[i].name].push_back(i);
         return m;
     }();
-    return *map;
+    return map;
 }
 
 bool fits(const BuiltinEntry& e, const ScriptValue* args, int32_t argc) {

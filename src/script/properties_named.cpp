@@ -155,14 +155,16 @@ const NamedProperty kNamed[] = {
 static_assert(sizeof kNamed / sizeof kNamed[0] == 59, "59 named properties");
 
 const NamedProperty* find(const char* name) {
-    static const auto* map = [] {
-        auto* m = new std::unordered_map<std::string_view, const NamedProperty*>();
+    // An object rather than a pointer kept for ever: it goes with the module when the browser
+    // unloads the plug-in.
+    static const auto map = [] {
+        std::unordered_map<std::string_view, const NamedProperty*> m;
         for (const NamedProperty& p : kNamed)
-            m->emplace(p.name, &p);
+            m.emplace(p.name, &p);
         return m;
     }();
-    auto it = map->find(name);
-    return it == map->end() ? nullptr : it->second;
+    auto it = map.find(name);
+    return it == map.end() ? nullptr : it->second;
 }
 
 } // namespace
