@@ -243,9 +243,7 @@ TEST_F(Skvplay, ContactSheetHoldsTheFramesSideBySide) {
 }
 
 TEST_F(Skvplay, TwoRunsWithATransitionShowTheSameStepsFramesAndLog) {
-    // The transitions example's first changes, a wipe and a push; every step is kept. (Not the
-    // demo: a run of it that goes past its first loop ends with a few kilobytes that the leak
-    // checker reports as lost once the plug-in module is unloaded at exit.)
+    // The transitions example's first changes, a wipe and a push; every step is kept.
     std::string name = "t";
     name += std::to_string(getpid());
     name += ".skm";
