@@ -85,6 +85,36 @@ public:
         return std::string{static_cast<char>(u), static_cast<char>(u >> 8),
                            static_cast<char>(u >> 16), static_cast<char>(u >> 24)};
     }
+    // The stream offset a native request record asks for.
+    static int32_t requestOffset(const std::string& record) {
+        uint32_t v = 0;
+        for (size_t i = 0; i < 4 && 2 + i < record.size(); ++i)
+            v |= uint32_t{static_cast<uint8_t>(record[2 + i])} << (8 * i);
+        return static_cast<int32_t>(v);
+    }
+    // Takes what the client sends and answers nothing, until the client goes.
+    static void holdSilently(SOCKET s) {
+        char c;
+        while (recv(s, &c, 1, 0) > 0) {
+        }
+    }
+    // A handler that takes the connection and answers nothing.
+    static void silent(SOCKET s, LoopbackServer&) { holdSilently(s); }
+    // A native server of `movie`: it records the request, sends the length word and at most
+    // `part` bytes from the offset asked for, and when that was not the rest of the movie, stalls
+    // (sends nothing more until the client goes).
+    static Handler nativeMovie(std::string movie, size_t part = std::string::npos) {
+        return [movie = std::move(movie), part](SOCKET s, LoopbackServer& server) {
+            const std::string record = receive(s, 256);
+            server.record(record);
+            if (record.size() != 256) return;
+            const size_t from = std::min(static_cast<size_t>(requestOffset(record)), movie.size());
+            const size_t n = std::min(part, movie.size() - from);
+            sendText(s, lengthWord(static_cast<int32_t>(movie.size())));
+            sendText(s, movie.substr(from, n));
+            if (n < movie.size() - from) holdSilently(s);
+        };
+    }
 
 private:
     void serve() {

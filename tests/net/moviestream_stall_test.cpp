@@ -24,37 +24,6 @@ using namespace skv::test;
 
 namespace {
 
-int32_t offsetIn(const std::string& record) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= uint32_t{static_cast<uint8_t>(record[2 + i])} << (8 * i);
-    return static_cast<int32_t>(v);
-}
-
-// Takes what a connection sends and answers nothing until the client goes.
-void holdSilently(SOCKET s) {
-    char c;
-    while (recv(s, &c, 1, 0) > 0) {
-    }
-}
-
-// A native server for `movie` that sends the length word and at most `part` bytes from the offset
-// asked for, then nothing more (`part` beyond the movie: all of it, then it hangs up).
-LoopbackServer::Handler serve(const std::vector<uint8_t>& movie, size_t part) {
-    return [&movie, part](SOCKET s, LoopbackServer& server) {
-        std::string record = LoopbackServer::receive(s, 256);
-        server.record(record);
-        if (record.size() != 256) return;
-        const size_t from = std::min(static_cast<size_t>(offsetIn(record)), movie.size());
-        const size_t n = std::min(part, movie.size() - from);
-        LoopbackServer::sendText(s, LoopbackServer::lengthWord(static_cast<int32_t>(movie.size())));
-        LoopbackServer::sendText(
-            s, std::string(movie.begin() + static_cast<std::ptrdiff_t>(from),
-                           movie.begin() + static_cast<std::ptrdiff_t>(from + n)));
-        if (n < movie.size() - from) holdSilently(s);
-    };
-}
-
 struct StreamRun {
     std::vector<int32_t> codes; // every status but the progress updates, in order
     uint64_t elapsedMs = 0;     // on the platform clock, from start() to the end of the run
@@ -116,6 +85,9 @@ protected:
         return u;
     }
 
+    // The movie as the servers send it.
+    std::string bytes() const { return std::string(movie_.begin(), movie_.end()); }
+
     SavedProxyEnvironment environment_; // no proxy unless a test names one
     std::vector<uint8_t> movie_;
     std::string name_, cachePath_;
@@ -124,7 +96,7 @@ protected:
 TEST_F(MovieStreamStallTest, StallInTheMiddleEndsEarlyOnceAndTheCacheKeepsWhatCame) {
     const size_t part = 40000;
     {
-        LoopbackServer server(serve(movie_, part));
+        LoopbackServer server(LoopbackServer::nativeMovie(bytes(), part));
         StatusQueue q;
         MovieStream s(url(server).c_str(), true);
         StreamRun r = play(s, q);
@@ -142,7 +114,7 @@ TEST_F(MovieStreamStallTest, StallInTheMiddleEndsEarlyOnceAndTheCacheKeepsWhatCa
     EXPECT_EQ(cached, std::vector<uint8_t>(movie_.begin(), movie_.begin() + part));
 
     // The next open asks only for what is missing, and the movie is then whole.
-    LoopbackServer whole(serve(movie_, movie_.size()));
+    LoopbackServer whole(LoopbackServer::nativeMovie(bytes()));
     StatusQueue q;
     MovieStream s(url(whole).c_str(), true);
     StreamRun r = play(s, q);
@@ -150,8 +122,8 @@ TEST_F(MovieStreamStallTest, StallInTheMiddleEndsEarlyOnceAndTheCacheKeepsWhatCa
     EXPECT_EQ(s.serializeEndReason(), SerializeThread::EndReason::Marker);
     // The first request only checks the header against the cached one.
     ASSERT_EQ(whole.requests().size(), 2u);
-    EXPECT_EQ(offsetIn(whole.requests()[0]), 0);
-    EXPECT_EQ(offsetIn(whole.requests()[1]), static_cast<int32_t>(part));
+    EXPECT_EQ(LoopbackServer::requestOffset(whole.requests()[0]), 0);
+    EXPECT_EQ(LoopbackServer::requestOffset(whole.requests()[1]), static_cast<int32_t>(part));
     s.stop();
     EXPECT_EQ(readBytes(cachePath_), movie_);
 }
@@ -159,7 +131,7 @@ TEST_F(MovieStreamStallTest, StallInTheMiddleEndsEarlyOnceAndTheCacheKeepsWhatCa
 // The native port and the HTTP road (through the proxy) both take the connection and say
 // nothing: after a minute on each, the transfer is reported as ended early, before it began.
 TEST_F(MovieStreamStallTest, ServerThatSaysNothingIsAnEarlyEndAfterAMinuteOnEachRoad) {
-    LoopbackServer server([](SOCKET s, LoopbackServer&) { holdSilently(s); });
+    LoopbackServer server(&LoopbackServer::silent);
     setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port()) + "/").c_str(), 1);
     StatusQueue q;
     MovieStream s(url(server).c_str(), true);
@@ -175,7 +147,7 @@ TEST_F(MovieStreamStallTest, ServerThatSaysNothingIsAnEarlyEndAfterAMinuteOnEach
 }
 
 TEST_F(MovieStreamStallTest, ReceiveTimeOutIsTheStreamsToChoose) {
-    LoopbackServer server(serve(movie_, 10000));
+    LoopbackServer server(LoopbackServer::nativeMovie(bytes(), 10000));
     StatusQueue q;
     MovieStream s(url(server).c_str(), true);
     EXPECT_EQ(s.receiveTimeout(), 60000u);

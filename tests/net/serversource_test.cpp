@@ -35,20 +35,13 @@ const std::string& movie() {
     return bytes;
 }
 
-int32_t offsetIn(const std::string& record) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= uint32_t{static_cast<uint8_t>(record[2 + i])} << (8 * i);
-    return static_cast<int32_t>(v);
-}
-
 // Native server: records the request record, answers with the length word and the movie from
 // the requested offset, in small pieces.
 void serveNative(SOCKET s, LoopbackServer& server) {
     std::string record = LoopbackServer::receive(s, 256);
     server.record(record);
     if (record.size() != 256) return;
-    int32_t offset = offsetIn(record);
+    int32_t offset = LoopbackServer::requestOffset(record);
     LoopbackServer::sendText(s, LoopbackServer::lengthWord(5000));
     for (size_t at = static_cast<size_t>(offset); at < movie().size(); at += 100)
         LoopbackServer::sendText(s, movie().substr(at, 100));
@@ -57,27 +50,6 @@ void serveNative(SOCKET s, LoopbackServer& server) {
 // Native server that reads the request and hangs up without answering.
 void hangUp(SOCKET s, LoopbackServer& server) {
     server.record(LoopbackServer::receive(s, 256));
-}
-
-// A server that takes the connection and answers nothing, whatever it is sent, until the client
-// goes.
-void silent(SOCKET s, LoopbackServer&) {
-    char c;
-    while (recv(s, &c, 1, 0) > 0) {
-    }
-}
-
-// Native server that answers with the length word and `part` bytes of the movie from the offset
-// asked for, then sends nothing more until the client goes.
-LoopbackServer::Handler stallAfter(size_t part) {
-    return [part](SOCKET s, LoopbackServer& server) {
-        std::string record = LoopbackServer::receive(s, 256);
-        server.record(record);
-        if (record.size() != 256) return;
-        LoopbackServer::sendText(s, LoopbackServer::lengthWord(5000));
-        LoopbackServer::sendText(s, movie().substr(static_cast<size_t>(offsetIn(record)), part));
-        silent(s, server);
-    };
 }
 
 // HTTP server: records the request, then sends `reply` (a header and whatever follows).
@@ -188,8 +160,9 @@ TEST(ServerSourceUrl, HostPortAndPathComeFromTheUrl) {
         auto* bs = static_cast<ServerSource*>(v.get());
         EXPECT_TRUE(bs->badPort()) << bad;
         EXPECT_EQ(bs->request(0), -601) << bad;
-        EXPECT_EQ(skv::statusForError(-601), 0x80000FB1u);
     }
+    // The code the player shows: "The Skyvora URI is invalid."
+    EXPECT_EQ(skv::statusForError(-601), 0x80000FB1u);
     SourcePtr edge(skv::openSource("qmsp://host:65535"));
     EXPECT_FALSE(static_cast<ServerSource*>(edge.get())->badPort());
     EXPECT_EQ(static_cast<ServerSource*>(edge.get())->port(), 65535);
@@ -242,7 +215,7 @@ TEST_F(ServerSourceTest, ResumedRequestGetsTheFullLengthThenTheBytesFromTheOffse
     ASSERT_EQ(s->request(1234), 0);
     EXPECT_EQ(s->contentLength(), 5000);
     ASSERT_EQ(native.requests().size(), 1u);
-    EXPECT_EQ(offsetIn(native.requests()[0]), 1234);
+    EXPECT_EQ(LoopbackServer::requestOffset(native.requests()[0]), 1234);
     EXPECT_EQ(readAll(*s, 5000), movie().substr(1234));
 }
 
@@ -386,7 +359,7 @@ TEST_F(ServerSourceTest, CloseFromAnotherThreadEndsABlockedRead) {
 // the middle of the movie, is given up after a minute without a byte on the platform clock.
 
 TEST_F(ServerSourceTest, NativeServerThatSaysNothingIsGivenUpAfterAMinuteAndTriedOverHttp) {
-    LoopbackServer native(silent);
+    LoopbackServer native(&LoopbackServer::silent);
     LoopbackServer http(httpReply(okReply()));
     SourcePtr s = source(native.port(), http.port());
     ASSERT_EQ(s->request(0), 0);
@@ -397,8 +370,8 @@ TEST_F(ServerSourceTest, NativeServerThatSaysNothingIsGivenUpAfterAMinuteAndTrie
 }
 
 TEST_F(ServerSourceTest, SilenceOnBothRoadsIsAShortReplyAfterAMinuteEach) {
-    LoopbackServer native(silent);
-    LoopbackServer http(silent);
+    LoopbackServer native(&LoopbackServer::silent);
+    LoopbackServer http(&LoopbackServer::silent);
     SourcePtr s = source(native.port(), http.port());
     EXPECT_EQ(s->request(0), -1);
     EXPECT_GE(elapsed(), 120000u);
@@ -408,7 +381,7 @@ TEST_F(ServerSourceTest, SilenceOnBothRoadsIsAShortReplyAfterAMinuteEach) {
 }
 
 TEST_F(ServerSourceTest, StallInTheMiddleDeliversWhatCameAndThenReadsNothingMore) {
-    LoopbackServer native(stallAfter(3000));
+    LoopbackServer native(LoopbackServer::nativeMovie(movie(), 3000));
     SourcePtr s = source(native.port(), 1);
     ASSERT_EQ(s->request(0), 0);
     auto* server = static_cast<ServerSource*>(s.get());
@@ -432,7 +405,7 @@ TEST_F(ServerSourceTest, StallInTheMiddleDeliversWhatCameAndThenReadsNothingMore
 }
 
 TEST_F(ServerSourceTest, ReceiveTimeOutIsTheSourcesToChoose) {
-    LoopbackServer native(stallAfter(100));
+    LoopbackServer native(LoopbackServer::nativeMovie(movie(), 100));
     SourcePtr s = source(native.port(), 1);
     auto* server = static_cast<ServerSource*>(s.get());
     EXPECT_EQ(server->receiveTimeout(), ServerSource::kDefaultReceiveTimeoutMs);

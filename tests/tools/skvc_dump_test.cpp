@@ -112,32 +112,6 @@ const char kCannotOpenStatus[] =
 const char kEarlyEndStatus[] = "status 0x80000FA3 stsUnknownError: An unknown error has occurred.  "
                                "Please contact Quillon technical support.";
 
-int32_t offsetIn(const std::string& record) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= uint32_t{static_cast<uint8_t>(record[2 + i])} << (8 * i);
-    return static_cast<int32_t>(v);
-}
-
-void holdSilently(SOCKET s) {
-    char c;
-    while (recv(s, &c, 1, 0) > 0) {
-    }
-}
-
-// A native server that sends the length word and the first `part` bytes of `movie`, then nothing.
-LoopbackServer::Handler stallAfter(const std::vector<uint8_t>& movie, size_t part) {
-    return [&movie, part](SOCKET s, LoopbackServer& server) {
-        std::string record = LoopbackServer::receive(s, 256);
-        server.record(record);
-        if (record.size() != 256 || offsetIn(record) != 0) return;
-        LoopbackServer::sendText(s, LoopbackServer::lengthWord(static_cast<int32_t>(movie.size())));
-        LoopbackServer::sendText(
-            s, std::string(movie.begin(), movie.begin() + static_cast<std::ptrdiff_t>(part)));
-        holdSilently(s);
-    };
-}
-
 class SkvcDumpFetch : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -206,7 +180,8 @@ TEST_F(SkvcDumpFetch, CacheFileHeldByAnotherViewerIsReportedWithItsStatus) {
 TEST_F(SkvcDumpFetch, StalledServerEndsTheDumpAfterTheReceiveTimeOutAndTheCacheKeepsWhatCame) {
     useVirtualClock();
     const size_t part = 12000;
-    LoopbackServer server(stallAfter(movie_, part));
+    LoopbackServer server(
+        LoopbackServer::nativeMovie(std::string(movie_.begin(), movie_.end()), part));
     skvc::DumpUrlOptions o;
     o.keepCache = true;
     o.receiveTimeoutMs = 5000;
@@ -228,7 +203,7 @@ TEST_F(SkvcDumpFetch, StalledServerEndsTheDumpAfterTheReceiveTimeOutAndTheCacheK
 // port, then HTTP through the proxy) is given up after five seconds on each.
 TEST_F(SkvcDumpFetch, ReceiveTimeOutFromTheCommandLineIsTheOneWaited) {
     useVirtualClock();
-    LoopbackServer server([](SOCKET s, LoopbackServer&) { holdSilently(s); });
+    LoopbackServer server(&LoopbackServer::silent);
     setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port()) + "/").c_str(), 1);
     const std::string url = serverUrl(server);
     const uint64_t t0 = platform::clockNowMs();
