@@ -11,6 +11,15 @@
 
 namespace skv {
 
+std::string framePictureName(int32_t shown, int32_t step) {
+    char name[48];
+    if (step)
+        std::snprintf(name, sizeof name, "frame-%05d-step-%03d.png", shown, step);
+    else
+        std::snprintf(name, sizeof name, "frame-%05d.png", shown);
+    return name;
+}
+
 namespace {
 
 constexpr const char* kPageClass = "SkvHeadlessPage";
@@ -122,9 +131,7 @@ HeadlessResult HeadlessRun::run() {
             const int32_t n = sig.frames.fetch_add(1) + 1;
             log_.frameShown(frame, engine->frameCounter());
             if (!options_.framesDir.empty()) {
-                char name[32];
-                std::snprintf(name, sizeof name, "/frame-%05d.png", n);
-                const std::string path = options_.framesDir + name;
+                const std::string path = options_.framesDir + "/" + framePictureName(n);
                 if (platform::saveWindowPng(engine->window(), path)) saved_.push_back(path);
             }
             if (options_.onFrame) options_.onFrame(*p, frame);
@@ -132,10 +139,8 @@ HeadlessResult HeadlessRun::run() {
         engine->setTransitionStepHook([this, engine, &sig](int32_t frame, int32_t step) {
             log_.transitionStep(frame, step);
             if (!options_.steps || options_.framesDir.empty()) return;
-            char name[48];
-            std::snprintf(name, sizeof name, "/frame-%05d-step-%03d.png", sig.frames.load() + 1,
-                          step);
-            const std::string path = options_.framesDir + name;
+            const std::string path =
+                options_.framesDir + "/" + framePictureName(sig.frames.load() + 1, step);
             if (platform::saveWindowPng(engine->window(), path)) saved_.push_back(path);
         });
 

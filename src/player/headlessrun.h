@@ -22,6 +22,11 @@ namespace skv {
 
 class skvPlayer;
 
+// The file name of the picture of the n-th frame shown (from 1), "frame-NNNNN.png", or, with a
+// step, of that step of the transition into it, "frame-NNNNN-step-SSS.png" (which sorts just
+// before the frame's own picture).
+std::string framePictureName(int32_t shown, int32_t step = 0);
+
 struct HeadlessOptions {
     std::string url;
     // The page window's client size; the stage sits centred in it as in a browser.

@@ -18,6 +18,7 @@
 #include "platform/display.h"
 #include "platform/win32.h"
 #include "player/eventlog.h"
+#include "player/headlessrun.h"
 #include "plugin/observer.h"
 
 namespace skvplay {
@@ -61,11 +62,9 @@ public:
         const int32_t n = shown_.fetch_add(1) + 1;
         if (options_.maxFrames > 0 && n > options_.maxFrames) return;
         log_.frameShown(frame, counter);
-        if (!options_.framesDir.empty()) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/frame-%05d.png", n);
-            if (platform::saveWindowPng(stage, options_.framesDir + name)) saved_.fetch_add(1);
-        }
+        if (!options_.framesDir.empty() &&
+            platform::saveWindowPng(stage, options_.framesDir + "/" + framePictureName(n)))
+            saved_.fetch_add(1);
         if (!options_.contactSheet.empty()) sheet_.add(platform::captureWindow(stage));
         if (options_.maxFrames > 0 && n >= options_.maxFrames) SetEvent(done_);
     }
@@ -74,11 +73,9 @@ public:
         if (options_.maxFrames > 0 && next > options_.maxFrames) return;
         log_.transitionStep(frame, step);
         if (!options_.steps) return;
-        if (!options_.framesDir.empty()) {
-            char name[48];
-            std::snprintf(name, sizeof name, "/frame-%05d-step-%03d.png", next, step);
-            if (platform::saveWindowPng(stage, options_.framesDir + name)) steps_.fetch_add(1);
-        }
+        if (!options_.framesDir.empty() &&
+            platform::saveWindowPng(stage, options_.framesDir + "/" + framePictureName(next, step)))
+            steps_.fetch_add(1);
         if (!options_.contactSheet.empty()) sheet_.add(platform::captureWindow(stage));
     }
 

@@ -243,12 +243,7 @@ std::vector<std::string> playAndCheck(const std::string& dir, const TestFile& t,
                        : "only " + std::to_string(r.framesShown) + " frames were shown"));
             return false;
         }
-        char name[48];
-        if (step)
-            std::snprintf(name, sizeof name, "frame-%05d-step-%03d.png", k, step);
-        else
-            std::snprintf(name, sizeof name, "frame-%05d.png", k);
-        *path = (pictureDir / name).string();
+        *path = (pictureDir / skv::framePictureName(k, step)).string();
         if (step && !std::filesystem::exists(*path)) {
             failures.push_back(where(line) + "the transition into that frame had no step " +
                                std::to_string(step));
