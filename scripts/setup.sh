@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build ccache pkg-config clang clang-format libclang-rt-14-dev
   zlib1g-dev libjpeg62-turbo-dev libpng-dev libsdl2-dev libopus-dev
   libgtest-dev libgmock-dev libbenchmark-dev lua5.4 liblua5.4-dev
   libtomlplusplus-dev libfreetype-dev fonts-dejavu-core

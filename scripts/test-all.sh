@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+echo "== checks"
+scripts/check-layers.sh
 jobs=$(nproc)
 export CTEST_PARALLEL_LEVEL=$jobs
 # ThreadSanitizer cannot map its shadow memory on kernels with high ASLR entropy; run its tests
