@@ -76,8 +76,8 @@ TEST(Chunks, StagesNarrowEachOther) {
     EXPECT_EQ(chunk("one two\nthree", {0, 0, 2, 0, 0, 0, 1, 0}), "two");
 }
 
-// The chunk opcodes on the stack: bounds deepest first, then the text (get) or the variable (put,
-// delete).
+// The chunk opcodes on the stack: bounds deepest first, then the text. The opcodes themselves are
+// in cases/chunks.skasm and cases/chunk_local_calls.skasm; here only what needs the host.
 std::string pushBounds(ChunkBounds b) {
     std::string s;
     for (int v : {b.charFirst, b.charLast, b.wordFirst, b.wordLast, b.itemFirst, b.itemLast,
@@ -87,97 +87,12 @@ std::string pushBounds(ChunkBounds b) {
 }
 const std::string kReturnTop = "argListNoResult 1\ncallExternal 1\n";
 
-TEST_F(ScriptTest, GetChunkOpcode) {
-    skvScript* s =
-        addScript(70, ".literal text \"a,b,c\"\n.handler 0\n" + pushBounds(items(2)) +
-                          "pushLiteral L0\ngetChunk\n" + kReturnTop + ".handler 0\n" +
-                          pushBounds(chars(2, 3)) + "pushInt 12345\ngetChunk\n" + kReturnTop);
+TEST_F(ScriptTest, GetChunkOpcodeSplitsItemsAtTheHostsDelimiter) {
+    skvScript* s = addScript(70, ".literal text \"a,b,c\"\n.handler 0\n" + pushBounds(items(2)) +
+                                     "pushLiteral L0\ngetChunk\n" + kReturnTop);
     EXPECT_EQ(call(s, 0), str("b"));
-    EXPECT_EQ(call(s, 1), str("23")) << "an integer is chunked as its decimal text";
     host->delimiter = ';';
     EXPECT_EQ(call(s, 0), str("")) << "with ';' as delimiter the text is one item";
-}
-
-TEST_F(ScriptTest, PutChunkModesAndDeleteChunk) {
-    auto run = [&](int mode, ChunkBounds b, const char* text, const char* insert) {
-        std::string src = std::string(".literal text \"") + text + "\"\n.literal text \"" + insert +
-                          "\"\n.handler 0 locals 1\npushLiteral L0\npopLocal 0\n" +
-                          "pushLiteral L1\n" + pushBounds(b) + "pushVarRef 0\nputChunk " +
-                          std::to_string(mode) + "\npushLocal 0\n" + kReturnTop;
-        static int ref = 200;
-        skvScript* s = addScript(ref++, src);
-        return call(s, 0);
-    };
-    EXPECT_EQ(run(0x25, items(1), "a,b", "x"), str("ax,b"));
-    EXPECT_EQ(run(0x35, items(1), "a,b", "x"), str("xa,b"));
-    EXPECT_EQ(run(0x15, items(2), "a,b,c", "XY"), str("a,XY,c"));
-    EXPECT_EQ(run(0x15, words(2), "put it here", "that"), str("put that here"));
-    EXPECT_EQ(run(0x15, chars(9), "abc", "!"), str("abc!"));
-
-    skvScript* del = addScript(250, ".literal text \"a,b,c\"\n.handler 0 locals 1\n"
-                                    "pushLiteral L0\npopLocal 0\n" +
-                                        pushBounds(items(2)) +
-                                        "pushVarRef 0\ndeleteChunk\n"
-                                        "pushLocal 0\n" +
-                                        kReturnTop);
-    EXPECT_EQ(call(del, 0), str("a,c"));
-
-    skvScript* bad = addScript(251, ".handler 0 locals 1\npushZero\n" + pushBounds(items(1)) +
-                                        "pushVarRef 0\nputChunk 0x16\n");
-    EXPECT_EQ(errorOf(bad, 0), kScriptBadChunkMode);
-    // A variable reference outside the locals changes nothing and leaves the stack balanced.
-    skvScript* outside = addScript(
-        252, ".handler 0 locals 1\npushInt 5\npopLocal 0\npushZero\n" + pushBounds(items(1)) +
-                 "pushVarRef 64\nputChunk 0x15\n" + pushBounds(items(1)) +
-                 "pushVarRef.w -8\ndeleteChunk\npushLocal 0\n" + kReturnTop);
-    EXPECT_EQ(call(outside, 0), integer(5));
-}
-
-TEST_F(ScriptTest, ChunkOpcodesInAHandlerCalledWithinTheScriptChangeItsOwnLocal) {
-    // Handler 0 keeps "a,b,c" in its local while handlers 1 and 2, called from it within the
-    // script, put into and delete from their own locals; back in handler 0, a delete reaches its
-    // local again.
-    skvScript* s = addScript(260, R"(
-.literal text "a,b,c"
-.literal text "p,q,r"
-.literal text "X"
-.handler 0 locals 1
-    pushLiteral L0
-    popLocal 0
-    argList 0
-    callLocal 1
-    popGlobal 14
-    argList 0
-    callLocal 2
-    popGlobal 15
-)" + pushBounds(items(1)) + R"(
-    pushVarRef 0
-    deleteChunk
-    pushLocal 0
-)" + kReturnTop + R"(
-.handler 0 locals 1
-    pushLiteral L1
-    popLocal 0
-    pushLiteral L2
-)" + pushBounds(items(2)) + R"(
-    pushVarRef 0
-    putChunk 0x15
-    pushLocal 0
-)" + kReturnTop + R"(
-.handler 0 params 1 locals 2
-    pushLiteral L1
-    popLocal 8
-)" + pushBounds(items(1)) + R"(
-    pushVarRef 8
-    deleteChunk
-    pushLocal 8
-)" + kReturnTop);
-    EXPECT_EQ(call(s, 0), str("b,c")) << "the caller's local is its own";
-    EXPECT_EQ(see(engine.global(kG1)), str("p,X,r")) << "putChunk into the called handler's local";
-    EXPECT_EQ(see(engine.global(kG2)), str("q,r")) << "deleteChunk from the called handler's local";
-    // Called on their own, the handlers give the same.
-    EXPECT_EQ(call(s, 1), str("p,X,r"));
-    EXPECT_EQ(call(s, 2), str("q,r"));
 }
 
 } // namespace

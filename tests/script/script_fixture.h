@@ -68,7 +68,11 @@ public:
             c.args.push_back(see(args[i]));
         calls.push_back(c);
         auto it = builtins.find(name);
-        if (it == builtins.end()) throw ScriptError{kScriptNoBuiltin};
+        if (it == builtins.end()) {
+            ScriptError e{}; // the error's other fields are the engine's to fill in
+            e.code = kScriptNoBuiltin;
+            throw e;
+        }
         return it->second(args, argc);
     }
     void delay(int32_t ticks) override { delays.push_back(ticks); }
@@ -147,6 +151,12 @@ protected:
             ADD_FAILURE() << "line " << err.line << ": " << err.message;
             return nullptr;
         }
+        return addBlock(ref, bytes, movieScript, key);
+    }
+
+    // Lists an assembled block as script `ref`, a movie script or under `key`.
+    skvScript* addBlock(int32_t ref, const std::vector<uint8_t>& bytes, bool movieScript = false,
+                        int32_t key = 0) {
         auto s = std::make_unique<skvScript>();
         s->block = std::make_unique<ScriptBlock>(bytes);
         skvScript* raw = s.get();
