@@ -123,6 +123,52 @@ bool isTerminal() {
     return isatty(2) != 0;
 }
 
+// A session that could not begin: why, and the exit status that says so.
+SessionResult refused(int exitCode, std::string why) {
+    SessionResult r;
+    r.exitCode = exitCode;
+    r.error = std::move(why);
+    return r;
+}
+
+// What the browser opens: the embeds of a page as it stands, or one embed of our own for an
+// embed source or a movie address (whose embed source is written into `work`).
+struct Opening {
+    std::vector<EmbedElement> embeds;
+    std::string base;
+};
+
+bool chooseOpening(const std::string& target, const std::string& work, Opening* out,
+                   std::string* error) {
+    const bool remote = target.rfind("qmsp:", 0) == 0 || target.rfind("http:", 0) == 0;
+    const std::string local = remote ? std::string() : absolutePath(localPath(target));
+    const TargetKind kind = classifyTarget(target, remote ? "" : readStart(local, 512));
+    const bool readable = remote || access(local.c_str(), R_OK) == 0;
+    if (!readable) {
+        *error = (kind == TargetKind::MovieAddress ? "cannot read the movie " : "cannot read ") +
+                 target;
+        return false;
+    }
+    if (kind == TargetKind::Page) {
+        std::string html;
+        if (!fetchUrl(remote ? target : local, &html, error)) return false;
+        out->embeds = parseEmbeds(html);
+        out->base = remote ? target : folderOf(local);
+        return true;
+    }
+    std::string source = local;
+    if (kind == TargetKind::MovieAddress) {
+        const std::string address = remote ? target : "file:" + local;
+        source = work + "/movie.skm";
+        std::ofstream(source, std::ios::binary) << address << "\r\n";
+    }
+    EmbedElement e;
+    e.attributes = {{"src", source}, {"type", "application/vnd.skyvora"}};
+    out->embeds.push_back(e);
+    out->base = folderOf(source);
+    return true;
+}
+
 } // namespace
 
 SessionResult runSession(const SessionOptions& options) {
@@ -134,81 +180,32 @@ SessionResult runSession(const SessionOptions& options) {
         platform::setVirtualClock(true, 1000000);
     } else {
         std::string why;
-        if (!platform::selectDisplay(platform::DisplayBackend::Sdl, &why)) {
-            result.error = "cannot open a window (" + why + "); run with --headless";
-            result.exitCode = 1;
-            return result;
-        }
+        if (!platform::selectDisplay(platform::DisplayBackend::Sdl, &why))
+            return refused(1, "cannot open a window (" + why + "); run with --headless");
     }
     // Absolute, as the page written there names its embed source relative to its own folder.
     const std::string work = absolutePath(
         options.workDir.empty() ? "/tmp/skvplay-" + std::to_string(getpid()) : options.workDir);
     mkdir(work.c_str(), 0700);
 
-    // What to open: a page as it stands; an embed source or a movie address on a page of our own.
-    std::vector<EmbedElement> embeds;
-    std::string base;
-    const std::string target = options.target;
-    const bool remote = target.rfind("qmsp:", 0) == 0 || target.rfind("http:", 0) == 0;
-    const std::string local = remote ? std::string() : absolutePath(localPath(target));
-    const TargetKind kind = classifyTarget(target, remote ? "" : readStart(local, 512));
-    if (!remote && access(local.c_str(), R_OK) != 0 && kind != TargetKind::MovieAddress) {
-        result.error = "cannot read " + target;
-        result.exitCode = 2;
-        return result;
-    }
-    if (kind == TargetKind::Page) {
-        std::string html, error;
-        if (!fetchUrl(remote ? target : local, &html, &error)) {
-            result.error = error;
-            result.exitCode = 2;
-            return result;
-        }
-        embeds = parseEmbeds(html);
-        base = remote ? target : folderOf(local);
-    } else {
-        std::string source = local;
-        if (kind == TargetKind::MovieAddress) {
-            if (!remote && access(local.c_str(), R_OK) != 0) {
-                result.error = "cannot read the movie " + target;
-                result.exitCode = 2;
-                return result;
-            }
-            const std::string address = remote ? target : "file:" + local;
-            source = work + "/movie.skm";
-            std::ofstream(source, std::ios::binary) << address << "\r\n";
-        }
-        EmbedElement e;
-        e.attributes = {{"src", source}, {"type", "application/vnd.skyvora"}};
-        embeds.push_back(e);
-        base = folderOf(source);
-    }
+    Opening opening;
+    std::string error;
+    if (!chooseOpening(options.target, work, &opening, &error)) return refused(2, error);
+    const std::vector<EmbedElement>& embeds = opening.embeds;
+    const std::string& base = opening.base;
 
     EventLog log;
     if (!options.logPath.empty()) makeFolderOf(options.logPath);
-    if (!options.logPath.empty() && !log.openFile(options.logPath)) {
-        result.error = "cannot write the log " + options.logPath +
-                       " (give --log a file in a folder you can write to)";
-        result.exitCode = 2;
-        return result;
-    }
+    if (!options.logPath.empty() && !log.openFile(options.logPath))
+        return refused(2, "cannot write the log " + options.logPath +
+                              " (give --log a file in a folder you can write to)");
     std::vector<platform::InputEvent> input;
-    if (!options.inputPath.empty()) {
-        std::string error;
-        if (!platform::loadInputScript(options.inputPath, &input, &error)) {
-            result.error = options.inputPath + ": " + error;
-            result.exitCode = 2;
-            return result;
-        }
-    }
+    if (!options.inputPath.empty() && !platform::loadInputScript(options.inputPath, &input, &error))
+        return refused(2, options.inputPath + ": " + error);
     if (!options.framesDir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(options.framesDir, ec);
-        if (ec) {
-            result.error = "cannot make the frames folder " + options.framesDir;
-            result.exitCode = 2;
-            return result;
-        }
+        if (ec) return refused(2, "cannot make the frames folder " + options.framesDir);
     }
 
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -230,12 +227,9 @@ SessionResult runSession(const SessionOptions& options) {
     };
     {
         Browser browser(bo);
-        std::string error;
         if (!browser.loadPlugin(&error)) {
-            result.error = error;
-            result.exitCode = 2;
             CloseHandle(done);
-            return result;
+            return refused(2, error);
         }
         if (auto set = reinterpret_cast<SkvSetPluginObserverFunc>(
                 browser.pluginSymbol("skvSetPluginObserver")))
