@@ -24,6 +24,26 @@
 
 namespace skv {
 
+// What a tempo byte asks for.
+inline constexpr int32_t kTempoSlowest = 1; // frames per second, up to kTempoFastest
+inline constexpr int32_t kTempoFastest = 60;
+inline constexpr int32_t kTempoWaitForClick = 128; // until a left press or a key
+inline constexpr int32_t kTempoWaitForSound = 135; // until the current sound ends
+inline constexpr int32_t kTempoWaitSeconds = 192;  // this and above: 256 - value seconds
+
+constexpr bool tempoIsRate(int32_t tempo) {
+    return tempo >= kTempoSlowest && tempo <= kTempoFastest;
+}
+constexpr bool tempoWaitsSeconds(int32_t tempo) {
+    return tempo >= kTempoWaitSeconds && tempo <= 256;
+}
+constexpr bool tempoWaits(int32_t tempo) {
+    return tempo == kTempoWaitForClick || tempo == kTempoWaitForSound || tempoWaitsSeconds(tempo);
+}
+constexpr uint32_t tempoWaitMs(int32_t tempo) {
+    return static_cast<uint32_t>(256 - tempo) * 1000u;
+}
+
 struct FrameImage {
     static constexpr int kChannels = 50;
     static constexpr int kSize = kChannels * SpriteChannel::kSize;

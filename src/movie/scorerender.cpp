@@ -42,8 +42,8 @@ void skvScore::renderFrame(ScoreStage& stage, int32_t quiet) {
     }
 
     const int32_t tempo = cur.tempoByte();
-    if (tempo >= 1 && tempo <= 60) stage.setTempo(tempo);
-    else if (tempo == 128 || tempo == 135 || tempo >= 192) stage.setWaitMode(tempo);
+    if (tempoIsRate(tempo)) stage.setTempo(tempo);
+    else if (tempoWaits(tempo)) stage.setWaitMode(tempo);
 
     renderSprites(stage);
     forceRedraw_ = 0;

@@ -2,6 +2,7 @@
 // one frame, going to a frame, rendering, and the timeout.
 #include "core/status.h"
 #include "core/streamcontext.h"
+#include "movie/frameimage.h"
 #include "movie/score.h"
 #include "player/animationplayer.h"
 #include "script/runtime.h"
@@ -14,7 +15,7 @@ uint32_t skvAnimationPlayer::frameInterval() const {
 }
 
 uint32_t skvAnimationPlayer::ticksNow() const {
-    return GetTickCount() * 60u / 1000u;
+    return GetTickCount() * kTicksPerSecond / 1000u;
 }
 
 void skvAnimationPlayer::restartTimeout() {
@@ -77,12 +78,12 @@ void skvAnimationPlayer::tick() {
         frameCounter_.fetch_add(1);
         return;
     }
-    if (w >= 192 && w <= 256) {
+    if (tempoWaitsSeconds(w)) {
         if (!delayTimerOn_) {
             delayTimerOn_ = 1;
-            SetTimer(window(), kDelayTimer, static_cast<UINT>(256 - w) * 1000u, nullptr);
+            SetTimer(window(), kDelayTimer, tempoWaitMs(w), nullptr);
         }
-    } else if (w == 135) {
+    } else if (w == kTempoWaitForSound) {
         if (!sound_->soundBusy() || sound_->currentLoops()) compositor().setWaitMode(0);
     }
     if (sound_->fadeRunning()) sound_->fadeStep();

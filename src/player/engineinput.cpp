@@ -4,6 +4,7 @@
 #include "core/status.h"
 #include "gfx/sprite.h"
 #include "movie/cursors.h"
+#include "movie/frameimage.h"
 #include "movie/score.h"
 #include "player/animationplayer.h"
 #include "script/playerlink.h"
@@ -45,7 +46,7 @@ void skvAnimationPlayer::onLButtonDown(int32_t x, int32_t y) {
     buttonDown_ = 1;
     doubleClick_ = 0;
     if (!playing_.load()) return;
-    if (compositor().waitMode() == 128) compositor().setWaitMode(0);
+    if (compositor().waitMode() == kTempoWaitForClick) compositor().setWaitMode(0);
     if (timeoutOnMouse_) restartTimeout();
     if (score_) score_->mouseDown(x, y);
 }
@@ -97,7 +98,7 @@ void skvAnimationPlayer::onSetCursor(int32_t x, int32_t y) {
 
 void skvAnimationPlayer::onKeyDown() {
     lastKey_ = GetTickCount();
-    if (compositor().waitMode() == 128) compositor().setWaitMode(0);
+    if (compositor().waitMode() == kTempoWaitForClick) compositor().setWaitMode(0);
 }
 
 void skvAnimationPlayer::onWaveDone(LPARAM header) {
