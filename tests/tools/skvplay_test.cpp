@@ -306,6 +306,29 @@ TEST_F(Skvplay, ARelativeWorkFolderPlaysTheMovie) {
     EXPECT_TRUE(fs::exists(dir / "scratch" / "movie.skm"));
 }
 
+TEST_F(Skvplay, AWorkFolderOfItsOwnGoesAwayAndAStatusIsSaidOnce) {
+    const fs::path tmp = dir / "tmp";
+    fs::create_directories(tmp);
+    const std::string cmd = "TMPDIR='" + tmp.string() + "' env -u DISPLAY -u WAYLAND_DISPLAY " +
+                            SKVPLAY_PROGRAM + " --headless --max-frames 2 '" + movie() + "' 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+        out.append(buf, n);
+    const int status = pclose(p);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_TRUE(fs::is_empty(tmp)) << fs::directory_iterator(tmp)->path();
+    // The plug-in says "Connecting to server..." as the stream starts and as it connects; the
+    // user is told once.
+    const std::string said = "Connecting to server...";
+    const size_t first = out.find(said);
+    ASSERT_NE(first, std::string::npos) << out;
+    EXPECT_EQ(out.find(said, first + 1), std::string::npos) << out;
+}
+
 TEST_F(Skvplay, NothingShownIsNotAnExitStatusOfZero) {
     // A page whose embed names a movie that is not there: the browser has nothing to hand the
     // plug-in, no error box comes, and nothing plays.

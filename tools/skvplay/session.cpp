@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -184,9 +185,20 @@ SessionResult runSession(const SessionOptions& options) {
             return refused(1, "cannot open a window (" + why + "); run with --headless");
     }
     // Absolute, as the page written there names its embed source relative to its own folder.
+    const char* tmp = std::getenv("TMPDIR");
     const std::string work = absolutePath(
-        options.workDir.empty() ? "/tmp/skvplay-" + std::to_string(getpid()) : options.workDir);
+        options.workDir.empty()
+            ? std::string(tmp && *tmp ? tmp : "/tmp") + "/skvplay-" + std::to_string(getpid())
+            : options.workDir);
     mkdir(work.c_str(), 0700);
+    // A folder of our own choosing is ours to clear away; one the user named is kept.
+    struct WorkFolder {
+        std::string path;
+        ~WorkFolder() {
+            std::error_code ec;
+            if (!path.empty()) std::filesystem::remove_all(path, ec);
+        }
+    } ownWork{options.workDir.empty() ? work : std::string()};
 
     Opening opening;
     std::string error;
@@ -217,7 +229,12 @@ SessionResult runSession(const SessionOptions& options) {
     bo.streamDir = work + "/streams";
     bo.log = &log;
     HWND* pagePtr = nullptr;
-    bo.onStatus = [&pagePtr, headless](const std::string& text) {
+    std::string lastStatus;
+    bo.onStatus = [&pagePtr, &lastStatus, headless](const std::string& text) {
+        // The plug-in may say the same thing twice ("Connecting to server..." as the stream
+        // starts and again as it connects); a status line that does not change is not news.
+        if (text == lastStatus) return;
+        lastStatus = text;
         if (!headless && pagePtr && *pagePtr)
             SetWindowTextA(*pagePtr, ("skvplay - " + text).c_str());
         if (isTerminal())
