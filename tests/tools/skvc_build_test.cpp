@@ -387,8 +387,13 @@ TEST_F(BuildTest, FailedBuildWritesNothing) {
         std::fputs("[movie]\ntempo = 9\n", f);
         std::fclose(f);
     }
+    // A build that succeeds says what it wrote.
+    ::testing::internal::CaptureStdout();
     EXPECT_EQ(buildCommand({"--check", (dir / "src").string(), "-o", out}), kBuildOk);
+    const std::string said = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(fs::exists(out));
+    EXPECT_EQ(said, "skvc build: wrote " + out + ": " + std::to_string(fs::file_size(out)) +
+                        " bytes, 0 members, 1 frame, stage 512 x 384\n");
     EXPECT_EQ(buildCommand({(dir / "src").string()}), kBuildUsage);
     fs::remove_all(dir);
 }

@@ -62,8 +62,9 @@ int buildCommand(const std::vector<std::string>& args) {
         return kBuildUsage;
     }
     std::vector<uint8_t> stream;
+    BuildSummary made;
     try {
-        stream = buildMovie(DiskSource(dir));
+        stream = buildMovie(DiskSource(dir), &made);
     } catch (const BuildError& e) {
         std::fprintf(stderr, "%s/%s\n", dir.c_str(), e.text().c_str());
         return kBuildSourceError;
@@ -82,6 +83,9 @@ int buildCommand(const std::vector<std::string>& args) {
                      error.c_str());
         return kBuildIo;
     }
+    std::printf("skvc build: wrote %s: %zu bytes, %d member%s, %d frame%s, stage %d x %d\n",
+                out.c_str(), stream.size(), made.members, made.members == 1 ? "" : "s",
+                made.frames, made.frames == 1 ? "" : "s", made.stageWidth, made.stageHeight);
     return kBuildOk;
 }
 

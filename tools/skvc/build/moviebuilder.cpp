@@ -67,7 +67,7 @@ GUID contentId(const std::vector<uint8_t>& content) {
 class MovieCompiler {
 public:
     explicit MovieCompiler(const SourceFiles& files) : files_(files) {}
-    std::vector<uint8_t> run();
+    std::vector<uint8_t> run(BuildSummary* summary);
 
 private:
     void movieTable(const toml::table& root);
@@ -281,7 +281,7 @@ std::vector<uint8_t> MovieCompiler::write(const std::vector<Placed>& order,
     return writer.finish();
 }
 
-std::vector<uint8_t> MovieCompiler::run() {
+std::vector<uint8_t> MovieCompiler::run(BuildSummary* summary) {
     const toml::table root = parseManifest(files_);
     for (auto&& [k, v] : root) {
         static const char* known[] = {"movie",    "member",  "frame",  "sprite",
@@ -384,13 +384,19 @@ std::vector<uint8_t> MovieCompiler::run() {
             probe.add(*p.object);
         header.id = contentId(probe.content());
     }
+    if (summary) {
+        summary->members = static_cast<int32_t>(byNumber_.size());
+        summary->frames = frameCount;
+        summary->stageWidth = settings_.stageWidth;
+        summary->stageHeight = settings_.stageHeight;
+    }
     return write(order, header, nullptr);
 }
 
 } // namespace
 
-std::vector<uint8_t> buildMovie(const SourceFiles& files) {
-    return MovieCompiler(files).run();
+std::vector<uint8_t> buildMovie(const SourceFiles& files, BuildSummary* summary) {
+    return MovieCompiler(files).run(summary);
 }
 
 } // namespace skvc

@@ -17,7 +17,15 @@ namespace skvc {
 
 inline constexpr const char* kManifestName = "movie.toml";
 
+// What a build made, for the line that tells the author.
+struct BuildSummary {
+    int32_t members = 0;
+    int32_t frames = 0;
+    int32_t stageWidth = 0;
+    int32_t stageHeight = 0;
+};
+
 // The whole stream; throws BuildError on the first error in the source.
-std::vector<uint8_t> buildMovie(const SourceFiles& files);
+std::vector<uint8_t> buildMovie(const SourceFiles& files, BuildSummary* summary = nullptr);
 
 } // namespace skvc
