@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/abandon.h"
 #include "core/errors.h"
 
 namespace skv {
@@ -86,6 +87,7 @@ void uArchive::readStringInto(char* buffer, int32_t capacity) {
     int32_t len = readInt32();
     if (len < 0) {
         // A negative length cannot come from a writer; treat it as a cut-off stream.
+        abandoned("uArchive::readStringInto", "the text's length %d is negative", int(len));
         std::fputs("uArchive::read - read less bytes than we asked for !\n", stdout);
         throw CoreError{kErrShortRead};
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/abandon.h"
 #include "core/archive.h"
 #include "core/guid.h"
 #include "core/registry.h"
@@ -39,6 +40,7 @@ skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info) {
     try {
         header.serializeHeader(ar);
     } catch (...) {
+        abandoned("readObject", "the object header: %s", caughtExceptionText().c_str());
         return nullptr;
     }
     if (info) {
@@ -48,6 +50,9 @@ skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info) {
     std::unique_ptr<skvObject, void (*)(skvObject*)> obj(createObject(header.classId),
                                                          [](skvObject* o) { if (o) o->destroy(); });
     if (!obj) {
+        abandoned("readObject", "no object of class %s can be made (%s)",
+                  guidText(header.classId).c_str(),
+                  isClassRegistered(header.classId) ? "its factory failed" : "not registered");
         std::printf("Unable to construct object of type %s\n", guidText(header.classId).c_str());
         return nullptr;
     }

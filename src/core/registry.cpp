@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "core/abandon.h"
 #include "core/guid.h"
 #include "core/object.h"
 
@@ -48,6 +49,8 @@ skvObject* createObject(const GUID& classId) {
     try {
         return e->factory();
     } catch (...) {
+        abandoned("createObject", "the factory of %s (%s) raised %s", e->name ? e->name : "",
+                  guidText(classId).c_str(), caughtExceptionText().c_str());
         std::printf("Exception caught trying to construct object of type %x\n",
                     static_cast<unsigned>(classId.Data1));
         return nullptr;

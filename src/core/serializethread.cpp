@@ -1,5 +1,6 @@
 #include "core/serializethread.h"
 
+#include "core/abandon.h"
 #include "core/archive.h"
 #include "core/classids.h"
 #include "core/guid.h"
@@ -32,6 +33,13 @@ void SerializeThread::run() {
                 obj = readObjectEx(ar, &info);
             } catch (...) {
                 obj = nullptr;
+                if (info.headerRead)
+                    abandoned("SerializeThread", "object %d, of class %s: %s",
+                              int(objectsRead_.load()), guidText(info.classId).c_str(),
+                              caughtExceptionText().c_str());
+                else
+                    abandoned("SerializeThread", "object %d: %s", int(objectsRead_.load()),
+                              caughtExceptionText().c_str());
             }
             if (obj) obj->attach(stream_);
         }

@@ -1,5 +1,9 @@
 #include "core/workerthread.h"
 
+#include <typeinfo>
+
+#include "core/abandon.h"
+
 namespace skv {
 
 WorkerThread::~WorkerThread() {
@@ -41,10 +45,13 @@ bool WorkerThread::isRunning() const {
 }
 
 DWORD WINAPI WorkerThread::entry(LPVOID self) {
+    auto* worker = static_cast<WorkerThread*>(self);
     try {
-        static_cast<WorkerThread*>(self)->run();
+        worker->run();
     } catch (...) {
         // A worker's failure ends the worker, never the process.
+        abandoned("WorkerThread", "%s ended by %s", typeNameText(typeid(*worker)).c_str(),
+                  caughtExceptionText().c_str());
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/abandon.h"
 #include "gfx/dib.h"
 
 namespace skv {
@@ -34,11 +35,21 @@ constexpr int64_t kMaxBmpFile = nDIB::kMaxPixelBytes + 14 + 124 + 1024;
 
 } // namespace
 
+// Each rejection below says which check failed.
+#define SKV_REJECT(...)                                                                            \
+    do {                                                                                           \
+        abandoned("readBMP", __VA_ARGS__);                                                         \
+        return 0;                                                                                  \
+    } while (0)
+
 int32_t nDIB::readBMP(const uint8_t* data, size_t size) {
     // File header: "BM", size, two reserved words, offset of the pixels.
-    if (!data || size < 14 || data[0] != 'B' || data[1] != 'M') return 0;
+    if (!data) SKV_REJECT("no data");
+    if (size < 14) SKV_REJECT("%zu bytes are too few for the 14-byte file header", size);
+    if (data[0] != 'B' || data[1] != 'M')
+        SKV_REJECT("the file does not begin with \"BM\" (0x%02X 0x%02X)", data[0], data[1]);
     const uint32_t offBits = le32(data + 10);
-    if (size < 18) return 0;
+    if (size < 18) SKV_REJECT("%zu bytes end before the picture header's size", size);
     const uint32_t headerSize = le32(data + 14);
 
     DibInfo info{};
@@ -47,7 +58,7 @@ int32_t nDIB::readBMP(const uint8_t* data, size_t size) {
     size_t colourAt = 0, colourSize = 4;
     if (headerSize == sizeof(BITMAPCOREHEADER)) {
         // An OS/2 core header: 16-bit sizes and 3-byte colour entries.
-        if (size < 14 + 12) return 0;
+        if (size < 14 + 12) SKV_REJECT("%zu bytes end inside the 12-byte core header", size);
         h.biWidth = le16(data + 18);
         h.biHeight = le16(data + 20);
         h.biPlanes = le16(data + 22);
@@ -61,40 +72,54 @@ int32_t nDIB::readBMP(const uint8_t* data, size_t size) {
     } else if (headerSize == 40 || headerSize == 108 || headerSize == 124) {
         // Version 4 and 5 headers begin with the 40-byte header; the rest describes colour
         // spaces, which an 8-bit player ignores.
-        if (size < 14 + size_t{headerSize}) return 0;
+        if (size < 14 + size_t{headerSize})
+            SKV_REJECT("%zu bytes end inside the %u-byte picture header", size, headerSize);
         std::memcpy(&h, data + 14, sizeof h); // little-endian host, as the stream format
         h.biSize = sizeof(BITMAPINFOHEADER);
         colourAt = 14 + headerSize;
         colours = colourCount(&h);
     } else {
-        return 0;
+        SKV_REJECT("a picture header of %u bytes is none of 12, 40, 108, 124", headerSize);
     }
 
     // Only uncompressed pictures of the usual depths have a byte layout the inks can walk.
     const uint16_t bc = h.biBitCount;
-    if (h.biCompression != BI_RGB ||
-        (bc != 1 && bc != 4 && bc != 8 && bc != 16 && bc != 24 && bc != 32))
-        return 0;
+    if (h.biCompression != BI_RGB)
+        SKV_REJECT("compression %u is not BI_RGB", unsigned(h.biCompression));
+    if (bc != 1 && bc != 4 && bc != 8 && bc != 16 && bc != 24 && bc != 32)
+        SKV_REJECT("a depth of %u bits is none of 1, 4, 8, 16, 24, 32", unsigned(bc));
     const bool topDown = h.biHeight < 0;
     const int64_t width = h.biWidth, height = topDown ? -int64_t{h.biHeight} : h.biHeight;
-    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension) return 0;
+    if (width <= 0 || height <= 0)
+        SKV_REJECT("the size %lld x %lld is not positive", static_cast<long long>(width),
+                   static_cast<long long>(height));
+    if (width > kMaxDimension || height > kMaxDimension)
+        SKV_REJECT("the size %lld x %lld is over the limit of %d", static_cast<long long>(width),
+                   static_cast<long long>(height), int(kMaxDimension));
     const int64_t stride = strideFor(width, bc);
-    if (stride * height > kMaxPixelBytes) return 0;
-    if (colours < 0 || colours > 256) return 0;
-    if (colourAt + colours * colourSize > size) return 0;
+    if (stride * height > kMaxPixelBytes)
+        SKV_REJECT("%lld bytes of pixels are over the limit of %lld",
+                   static_cast<long long>(stride * height), static_cast<long long>(kMaxPixelBytes));
+    if (colours < 0 || colours > 256) SKV_REJECT("%d colours are outside 0 to 256", colours);
+    if (colourAt + colours * colourSize > size)
+        SKV_REJECT("%zu bytes end inside the table of %d colours", size, colours);
     for (int32_t i = 0; i < colours; ++i) {
         const uint8_t* c = data + colourAt + i * colourSize;
         info.bmiColors[i] = RGBQUAD{c[0], c[1], c[2], 0};
     }
     // The pixels must cover every row; what a file holds beyond them is not needed.
     const size_t need = static_cast<size_t>(stride * height);
-    if (offBits > size || size - offBits < need) return 0;
+    if (offBits > size)
+        SKV_REJECT("the pixels' offset %u lies past the end, at %zu bytes", offBits, size);
+    if (size - offBits < need)
+        SKV_REJECT("%zu bytes of pixels from offset %u are fewer than the %zu of %lld rows",
+                   size - offBits, offBits, need, static_cast<long long>(height));
 
     std::vector<uint8_t> pixels;
     try {
         pixels.resize(need);
     } catch (const std::bad_alloc&) {
-        return 0;
+        SKV_REJECT("no memory for %zu bytes of pixels", need);
     }
     for (int64_t r = 0; r < height; ++r) {
         // Rows bottom-up in memory whatever the file's order.
@@ -103,15 +128,20 @@ int32_t nDIB::readBMP(const uint8_t* data, size_t size) {
                     static_cast<size_t>(stride));
     }
     h.biHeight = static_cast<LONG>(height);
-    if (!adopt(info, std::move(pixels))) return 0;
+    if (!adopt(info, std::move(pixels))) SKV_REJECT("the bitmap does not take the picture");
     authoredDepth_ = bc;
     return 1;
 }
 
+#undef SKV_REJECT
+
 int32_t nDIB::readBMPFile(const char* path) {
     if (!path) return 0;
     std::FILE* f = std::fopen(path, "rb");
-    if (!f) return 0;
+    if (!f) {
+        abandoned("readBMPFile", "%s cannot be opened", path);
+        return 0;
+    }
     std::vector<uint8_t> data;
     int32_t result = 0;
     if (std::fseek(f, 0, SEEK_END) == 0) {
@@ -121,10 +151,17 @@ int32_t nDIB::readBMPFile(const char* path) {
                 data.resize(static_cast<size_t>(std::min<int64_t>(length, kMaxBmpFile)));
                 if (std::fread(data.data(), 1, data.size(), f) == data.size())
                     result = readBMP(data.data(), data.size());
+                else
+                    abandoned("readBMPFile", "%s cannot be read", path);
             } catch (const std::bad_alloc&) {
+                abandoned("readBMPFile", "no memory for the %ld bytes of %s", length, path);
                 result = 0;
             }
+        } else {
+            abandoned("readBMPFile", "%s is empty or cannot be read", path);
         }
+    } else {
+        abandoned("readBMPFile", "%s cannot be read", path);
     }
     std::fclose(f);
     return result;

@@ -16,6 +16,7 @@
 // After jpeglib.h, which it builds on.
 #include <jerror.h>
 
+#include "core/abandon.h"
 #include "gfx/dib.h"
 
 namespace skv {
@@ -124,6 +125,13 @@ void onProgress(j_common_ptr cinfo) {
     if (!cinfo->is_decompressor) return;
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->input_scan_number > jpegCodec::kMaxScans) failWith(cinfo, "too many scans");
+}
+
+// Keeps the reason for the caller (lastError) and records it; false, for returning.
+bool refuse(std::string& lastError, const char* operation, const char* reason) {
+    lastError = reason;
+    abandoned(operation, "%s", reason);
+    return false;
 }
 
 struct ImageSize {
@@ -281,16 +289,14 @@ bool jpegCodec::decompress(const uint8_t* data, size_t length, BITMAPINFOHEADER*
                            RGBQUAD colours[256], std::vector<uint8_t>* bits) {
     lastError_.clear();
     char message[JMSG_LENGTH_MAX] = {};
-    if (!data || length == 0) {
-        lastError_ = "no JPEG data";
-        return false;
-    }
+    if (!data || length == 0) return refuse(lastError_, "jpegDecompress", "no JPEG data");
     ImageSize size;
-    if (!probe(data, length, &size, message)) {
-        lastError_ = message;
-        return false;
-    }
+    if (!probe(data, length, &size, message)) return refuse(lastError_, "jpegDecompress", message);
     if (!sizeAcceptable(size.width, size.height)) {
+        char why[120];
+        std::snprintf(why, sizeof why, "JPEG image too large: %u x %u", unsigned(size.width),
+                      unsigned(size.height));
+        refuse(lastError_, "jpegDecompress", why);
         lastError_ = "JPEG image too large";
         return false;
     }
@@ -300,13 +306,10 @@ bool jpegCodec::decompress(const uint8_t* data, size_t length, BITMAPINFOHEADER*
     try {
         pixels.assign(stride * size.height, 0);
     } catch (const std::bad_alloc&) {
-        lastError_ = "out of memory";
-        return false;
+        return refuse(lastError_, "jpegDecompress", "out of memory");
     }
-    if (!decode(data, length, size, pixels.data(), table, message)) {
-        lastError_ = message;
-        return false;
-    }
+    if (!decode(data, length, size, pixels.data(), table, message))
+        return refuse(lastError_, "jpegDecompress", message);
     *header = BITMAPINFOHEADER{};
     header->biSize = sizeof(BITMAPINFOHEADER);
     header->biWidth = static_cast<LONG>(size.width);
@@ -324,30 +327,25 @@ bool jpegCodec::compress(const BITMAPINFOHEADER& header, const RGBQUAD* colours,
     if (header.biBitCount != 8 || !colours || !bits || header.biWidth <= 0 ||
         header.biHeight <= 0 || header.biWidth > nDIB::kMaxDimension ||
         header.biHeight > nDIB::kMaxDimension) {
-        lastError_ = "not an 8-bit bitmap";
-        return false;
+        return refuse(lastError_, "jpegCompress", "not an 8-bit bitmap");
     }
     char message[JMSG_LENGTH_MAX] = {};
     std::vector<uint8_t> row;
     try {
         row.resize(static_cast<size_t>(header.biWidth) * 3);
     } catch (const std::bad_alloc&) {
-        lastError_ = "out of memory";
-        return false;
+        return refuse(lastError_, "jpegCompress", "out of memory");
     }
     JOCTET* data = nullptr;
     size_t length = 0;
     const int quality = std::clamp(quality_, 0, 100);
-    if (!encode(header, colours, bits, quality, row.data(), &data, &length, message)) {
-        lastError_ = message;
-        return false;
-    }
+    if (!encode(header, colours, bits, quality, row.data(), &data, &length, message))
+        return refuse(lastError_, "jpegCompress", message);
     bool ok = true;
     try {
         out->assign(data, data + length);
     } catch (const std::bad_alloc&) {
-        lastError_ = "out of memory";
-        ok = false;
+        ok = refuse(lastError_, "jpegCompress", "out of memory");
     }
     std::free(data);
     return ok;

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "core/abandon.h"
 #include "gfx/dib.h"
 
 namespace skv {
@@ -61,6 +62,9 @@ public:
         }
     }
 
+    // Spans dropped for want of room on the stack.
+    size_t dropped() const { return dropped_; }
+
 private:
     struct Span {
         int16_t y, xl, xr, dy;
@@ -70,7 +74,11 @@ private:
 
     // Only spans whose next row lies inside the picture are worth keeping.
     void push(int32_t y, int32_t xl, int32_t xr, int32_t dy) {
-        if (stack_.size() >= kMaxSpans || y + dy < 0 || y + dy >= height_) return;
+        if (y + dy < 0 || y + dy >= height_) return;
+        if (stack_.size() >= kMaxSpans) {
+            ++dropped_;
+            return;
+        }
         stack_.push_back(Span{static_cast<int16_t>(y), static_cast<int16_t>(xl),
                               static_cast<int16_t>(xr), static_cast<int16_t>(dy)});
     }
@@ -78,6 +86,7 @@ private:
     uint8_t* p_;
     int32_t width_, height_;
     std::vector<Span> stack_;
+    size_t dropped_ = 0;
 };
 
 static_assert(nDIB::kMaxDimension + 2 <= INT16_MAX, "spans hold coordinates as 16-bit values");
@@ -86,7 +95,13 @@ static_assert(nDIB::kMaxDimension + 2 <= INT16_MAX, "spans hold coordinates as 1
 
 int32_t nDIB::makeMask() {
     if (!mask_.empty()) return 1;
-    if (!bits_ || bitCount() != 8) return 0;
+    if (!bits_ || bitCount() != 8) {
+        if (bits_)
+            abandoned("makeMask", "a %d-bit picture has no matte mask", int(bitCount()));
+        else
+            abandoned("makeMask", "no pixels");
+        return 0;
+    }
     const int32_t w = width(), h = height(), s = stride();
     const int32_t mw = w + 2, mh = h + 2;
     const uint8_t t = transparentIndex;
@@ -94,13 +109,20 @@ int32_t nDIB::makeMask() {
     try {
         mask.assign(static_cast<size_t>(mw) * mh, t); // the frame is transparent colour
     } catch (const std::bad_alloc&) {
+        abandoned("makeMask", "no memory for a %d x %d mask", int(mw), int(mh));
         return 0;
     }
     for (int32_t r = 0; r < h; ++r)
         std::memcpy(&mask[static_cast<size_t>(r + 1) * mw + 1], bits_ + static_cast<size_t>(r) * s,
                     static_cast<size_t>(w));
     const uint8_t fillValue = t == 255 ? 254 : static_cast<uint8_t>(t + 1);
-    SeedFill(mask.data(), mw, mh).fill(0, 0, t, fillValue);
+    SeedFill fill(mask.data(), mw, mh);
+    fill.fill(0, 0, t, fillValue);
+    if (fill.dropped())
+        abandoned("makeMask",
+                  "%zu spans of the %d x %d picture did not fit the stack of %zu: parts of its "
+                  "background may draw as figure",
+                  fill.dropped(), int(w), int(h), SeedFill::kMaxSpans);
     // Filled background becomes fillValue ^ t (never 0); untouched pixels become 0.
     for (int32_t r = 0; r < h; ++r) {
         uint8_t* m = &mask[static_cast<size_t>(r + 1) * mw + 1];

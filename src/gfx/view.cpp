@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "core/abandon.h"
+
 namespace skv {
 
 skvView::skvView() = default;
@@ -70,6 +72,7 @@ DWORD WINAPI skvView::entry(LPVOID self) {
         static_cast<skvView*>(self)->run();
     } catch (...) {
         // The view's failure ends the view, never the process.
+        abandoned("skvView", "the view thread ended by %s", caughtExceptionText().c_str());
     }
     return 0;
 }
@@ -104,12 +107,15 @@ void skvView::run() {
         }
     } catch (...) {
         // Ends the loop; the window still goes below.
+        abandoned("skvView", "the message loop ended by %s", caughtExceptionText().c_str());
     }
     lock.lock();
     try {
         closeSoundOutput();
         onExit();
     } catch (...) {
+        // The window goes all the same.
+        abandoned("skvView", "closing the sound and onExit: %s", caughtExceptionText().c_str());
     }
     destroyWindow();
     window_.store(nullptr);
@@ -359,6 +365,9 @@ LRESULT skvView::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         }
     } catch (...) {
         // A handler's failure ends that message only.
+        abandoned("skvView", "message 0x%04X (wParam %llu, lParam %lld): %s", message,
+                  static_cast<unsigned long long>(wParam), static_cast<long long>(lParam),
+                  caughtExceptionText().c_str());
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

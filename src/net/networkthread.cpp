@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/abandon.h"
 #include "core/filepipe.h"
 #include "core/moviewriter.h"
 #include "core/status.h"
@@ -64,6 +65,7 @@ void NetworkThread::run() {
                                           : statusForError(error_.load()));
         }
     } catch (...) {
+        abandoned("NetworkThread", "%s: %s", url_.c_str(), caughtExceptionText().c_str());
         error_.store(-1);
         stream_->post(statusInt(stsUnknownError));
     }
@@ -74,18 +76,25 @@ void NetworkThread::run() {
 
 bool NetworkThread::open(bool* reported) {
     Source* source = openSource(url_.c_str());
-    if (!source) return false;
+    if (!source) {
+        abandoned("NetworkThread", "%s: no source can open this address", url_.c_str());
+        return false;
+    }
     if (auto* server = dynamic_cast<ServerSource*>(source))
         server->setReceiveTimeout(stream_->receiveTimeout());
     setSource(source);
     if (stopRequested()) return false; // a stop that came before the source was there
     error_.store(source->request(0));
     if (error_.load() != 0) {
+        abandoned("NetworkThread", "%s: the request failed with error %d", url_.c_str(),
+                  int(error_.load()));
         destroySource();
         return false;
     }
     total_.store(source->contentLength());
     if (total_.load() <= 0) {
+        abandoned("NetworkThread", "%s: the content length %d is not positive", url_.c_str(),
+                  int(total_.load()));
         destroySource();
         return false;
     }
@@ -93,12 +102,16 @@ bool NetworkThread::open(bool* reported) {
     uint8_t header[StreamHeader::kSize];
     if (source->read(header, sizeof header) != static_cast<int32_t>(sizeof header)) {
         // The reply ended inside the header: the same as a transfer that ends early.
+        abandoned("NetworkThread", "%s: the reply ended inside the %d-byte stream header",
+                  url_.c_str(), int(StreamHeader::kSize));
         error_.store(-1);
         destroySource();
         return false;
     }
     StreamHeader decoded;
     if (!StreamHeader::decode(header, sizeof header, &decoded)) {
+        abandoned("NetworkThread", "%s: the stream header does not begin with \"QMS \"",
+                  url_.c_str());
         stream_->post(statusInt(stsBadStreamHeader));
         *reported = true;
         destroySource();
@@ -117,6 +130,8 @@ bool NetworkThread::open(bool* reported) {
         cache_->truncate(0);
         if (cache_->write(header, sizeof header) != static_cast<int32_t>(sizeof header) ||
             cache_->read(cachedHeader, sizeof cachedHeader) != static_cast<int32_t>(sizeof header)) {
+            abandoned("NetworkThread", "%s: the cache file does not take the stream header",
+                      url_.c_str());
             error_.store(-1);
             destroySource();
             return false;
@@ -133,6 +148,8 @@ bool NetworkThread::open(bool* reported) {
     if (stopRequested()) return false;
     error_.store(source->request(cached));
     if (error_.load() != 0) {
+        abandoned("NetworkThread", "%s: the request to resume at %d failed with error %d",
+                  url_.c_str(), int(cached), int(error_.load()));
         destroySource();
         return false;
     }
@@ -166,6 +183,8 @@ void NetworkThread::transfer() {
     stream_->updateRate(1024400, received);
     if (received < total && !stopRequested()) {
         // The server hung up, failed or went quiet for the receive time-out: an early end.
+        abandoned("NetworkThread", "%s: the transfer ended at %d of %d bytes", url_.c_str(),
+                  int(received), int(total));
         stream_->noteTransferEndedEarly();
         stream_->post(statusInt(stsUnknownError));
         error_.store(-1);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/abandon.h"
 #include "core/errors.h"
 #include "platform/win32.h"
 
@@ -55,7 +56,11 @@ parmMgr::~parmMgr() {
 int32_t parmMgr::addPair(const char* name, const char* value) {
     if (isBlank(name) || isBlank(value)) throw CoreError{kErrNullArgument};
     diagnostic("parmMgr::addPair(%s, %s)\n", name, value);
-    if (count_ >= kMaxPairs) return 0;
+    if (count_ >= kMaxPairs) {
+        abandoned("parmMgr::addPair", "%s is dropped: the list already holds %d attributes", name,
+                  int(kMaxPairs));
+        return 0;
+    }
     std::unique_ptr<Pair> pair;
     try {
         pair = std::make_unique<Pair>();

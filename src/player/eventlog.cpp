@@ -36,13 +36,17 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
-EventLog::EventLog() : startMs_(platform::clockNowMs()) {}
+EventLog::EventLog() : startMs_(platform::clockNowMs()) {
+    listening_ = installAbandonListener(this);
+}
 
 void EventLog::restartClock() {
     startMs_.store(platform::clockNowMs());
 }
 
 EventLog::~EventLog() {
+    // First: a thread giving up right now finishes its line before the file goes.
+    if (listening_) removeAbandonListener(this);
     if (file_) std::fclose(file_);
 }
 
@@ -92,6 +96,16 @@ void EventLog::eventDelivered(const EventReport& r) {
     body += "]";
     if (!r.dispatched) body += ",\"dispatched\":false";
     if (r.failed) body += ",\"failed\":true";
+    if (r.failed && r.error.code != 0) {
+        const ScriptError& e = r.error;
+        body += ",\"error\":" + std::to_string(e.code);
+        if (!e.handler.empty())
+            body += ",\"handler\":" + jsonString(e.handler);
+        else if (e.handlerIndex >= 0)
+            body += ",\"script\":" + std::to_string(e.script) +
+                    ",\"handlerIndex\":" + std::to_string(e.handlerIndex);
+        if (e.offset >= 0) body += ",\"offset\":" + std::to_string(e.offset);
+    }
     add(body);
 }
 
@@ -109,6 +123,11 @@ void EventLog::played(int32_t result) {
 
 void EventLog::entry(const std::string& key, const std::string& text) {
     add(jsonString(key) + ":" + jsonString(text));
+}
+
+void EventLog::abandoned(const char* operation, const char* reason) {
+    add("\"abandoned\":" + jsonString(operation ? operation : "") +
+        ",\"reason\":" + jsonString(reason ? reason : ""));
 }
 
 void EventLog::note(const std::string& text) {

@@ -1,18 +1,28 @@
 // EventLog: what a run of the player did, as JSON lines. Each line is one object with the time
 // "t" in milliseconds since the log began (on the platform clock) and one of:
 //
-// | key      | value                          | other keys                                      |
-// |----------|--------------------------------|-------------------------------------------------|
-// | "status" | a status code (signed int32)   | "data" when not 0                               |
-// | "state"  | the controller state 0-3       |                                                 |
-// | "event"  | the event name                 | "ran": [{"role", "handler", "script"}, ...];    |
-// |          |                                | "frameScript", "sprite", "cast" when offered;   |
-// |          |                                | "dispatched": false, "failed": true when so     |
-// | "frame"  | the score frame shown          | "counter": the engine's frame counter           |
-// | "step"   | a transition step drawn (1...) | "frame": the score frame it leads to            |
-// | "play"   | what play returned             |                                                 |
-// | "note"   | a text from the run path       |                                                 |
-// | other    | a text the host adds (entry)   | e.g. "statusLine", "messageBox", "urlRequest"   |
+// | key         | value                          | other keys                                   |
+// |-------------|--------------------------------|----------------------------------------------|
+// | "status"    | a status code (signed int32)   | "data" when not 0                            |
+// | "state"     | the controller state 0-3       |                                              |
+// | "event"     | the event name                 | "ran": [{"role", "handler", "script"}, ...]; |
+// |             |                                | "frameScript", "sprite", "cast" when offered;|
+// |             |                                | "dispatched": false, "failed": true when so; |
+// |             |                                | after "failed", for a script error: "error"  |
+// |             |                                | (its code), "handler" (its name; "script"    |
+// |             |                                | and "handlerIndex" when it has none) and     |
+// |             |                                | "offset", as far as they are known           |
+// | "frame"     | the score frame shown          | "counter": the engine's frame counter        |
+// | "step"      | a transition step drawn (1...) | "frame": the score frame it leads to         |
+// | "play"      | what play returned             |                                              |
+// | "note"      | a text from the run path       |                                              |
+// | "abandoned" | an operation given up          | "reason": which check failed, what was thrown|
+// | other       | a text the host adds (entry)   | e.g. "statusLine", "messageBox", "urlRequest"|
+//
+// The offset of a script error is that of the failing instruction from the start of its
+// handler's code. "abandoned" lines come from whatever thread gave up (core/abandon.h) while this
+// log listens to them: the first log made in the process takes that place and keeps it until it
+// is destroyed.
 //
 // Lines are kept in memory and, when a file is given, written to it as they come.
 #pragma once
@@ -25,12 +35,13 @@
 #include <string>
 #include <vector>
 
+#include "core/abandon.h"
 #include "player/playercallback.h"
 #include "script/events.h"
 
 namespace skv {
 
-class EventLog : public PlayerCallback, public EventListener {
+class EventLog : public PlayerCallback, public EventListener, public AbandonListener {
 public:
     EventLog();
     ~EventLog() override;
@@ -51,6 +62,9 @@ public:
     void note(const std::string& text);
     // A line {"t": ..., key: text} for what a host sees that the player does not.
     void entry(const std::string& key, const std::string& text);
+    void abandoned(const char* operation, const char* reason) override;
+    // False when another log was already the listener of abandoned operations.
+    bool hearsAbandoned() const { return listening_; }
 
     // Called after every status line is written (on the thread that reported it).
     void setStatusHook(std::function<void(int32_t code, int32_t data)> hook) {
@@ -67,6 +81,7 @@ private:
     std::FILE* file_ = nullptr;
     std::atomic<uint64_t> startMs_;
     std::function<void(int32_t, int32_t)> statusHook_;
+    bool listening_ = false;
 };
 
 // A JSON string literal for the text.

@@ -2,6 +2,7 @@
 // the browser's handle names the current instance; the module plays one movie at a time.
 #include <cstring>
 
+#include "core/abandon.h"
 #include "core/registry.h"
 #include "gfx/gfxclasses.h"
 #include "movie/movieclasses.h"
@@ -12,6 +13,7 @@
 #include "plugin/pluginwindow.h"
 #include "plugin/registration.h"
 #include "script/scriptclasses.h"
+#include "script/scripterror.h"
 #include "sound/soundclasses.h"
 
 #define NP_EXPORT(type) extern "C" __attribute__((visibility("default"))) type
@@ -42,6 +44,7 @@ NPError newInstance(NPMIMEType, NPP instance, uint16_t mode, int16_t argc, char*
         window->addParameters(argc, argn, argv);
     } catch (...) {
         // A full or unreadable attribute list keeps what it got; the movie still plays.
+        abandoned("NPP_New", "the embed's attributes: %s", caughtScriptExceptionText().c_str());
     }
     moduleState().currentInstance.store(instance);
     return NPERR_NO_ERROR;

@@ -26,9 +26,14 @@ public:
     // A text for the person running the player that standard error has had too (the voice
     // decoder library could not be loaded), for the harness's log. On the thread that found it.
     virtual void note(const char* text) {}
+    // An operation the plug-in gave up, and why (core/abandon.h): on the thread that gave up,
+    // one call at a time.
+    virtual void abandoned(const char* operation, const char* reason) {}
 };
 
 PluginObserver* observer();
+// Also makes the observer hear the module's abandoned operations, which a harness's own event
+// log cannot: the module keeps its own copy of the layers below.
 void setObserver(PluginObserver* o);
 
 } // namespace skv::plugin

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/abandon.h"
 #include "core/status.h"
 #include "net/moviestream.h"
 #include "net/statuscodes.h"
@@ -18,6 +19,7 @@
 #include "plugin/observer.h"
 #include "plugin/pluginstate.h"
 #include "plugin/splash.h"
+#include "script/scripterror.h"
 #include "sound/voicecodec.h"
 
 namespace skv::plugin {
@@ -101,6 +103,8 @@ void CPluginWindow::setUp(NPWindow* window) {
     try {
         player_ = std::make_unique<skvPlayer>(hwnd_, width_, height_);
     } catch (...) {
+        abandoned("CPluginWindow::setUp", "no player for the window: %s",
+                  caughtScriptExceptionText().c_str());
         player_.reset();
         return;
     }
@@ -167,6 +171,8 @@ void CPluginWindow::streamAsFile(NPStream* stream, const char* fileName) {
     try {
         player_->open(movieUrl_.c_str(), 0);
     } catch (...) {
+        abandoned("CPluginWindow::streamAsFile", "opening %s: %s", movieUrl_.c_str(),
+                  caughtScriptExceptionText().c_str());
         player_->stop();
         showError(moduleString(IDS_MOVIE_ALREADY_OPEN));
     }

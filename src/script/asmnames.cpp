@@ -6,23 +6,15 @@
 namespace skv {
 
 AsmOperandName asmOperandName(uint8_t x) {
-    switch (x) {
-    case opPushSymbol:
-    case opPushGlobal:
-    case opPushGlobalAlt:
-    case opPopGlobal:
-    case opCallExternal:
+    if (x >= 0x40) return AsmOperandName::kNone;
+    switch (kOpcodes[op1(x)].operand) {
+    case OperandKind::kNameId:
         return AsmOperandName::kNameId;
-    case opGetNamedProp:
-    case opGetNamedPropAlt:
-    case opSetNamedProp:
-    case opGetObjectProp:
-    case opSetObjectProp:
+    case OperandKind::kProperty:
         return AsmOperandName::kProperty;
-    case opGetEntity:
-    case opSetEntity:
+    case OperandKind::kCategory:
         return AsmOperandName::kCategory;
-    case opPushInt:
+    case OperandKind::kInteger:
         return AsmOperandName::kPropertyNumber;
     default:
         return AsmOperandName::kNone;

@@ -17,7 +17,8 @@ enum class AsmOperandName {
     kPropertyNumber, // pushInt: a numbered property
 };
 
-// What a name written as the operand of operation x (opcode 0x40 + x) stands for.
+// What a name written as the operand of operation x (opcode 0x40 + x) stands for, from the
+// operand kind the opcode table gives it; kNone for an x that is no operation with an operand.
 AsmOperandName asmOperandName(uint8_t x);
 
 // False when the name is not one of its kind.

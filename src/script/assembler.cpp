@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
-#include <optional>
 
 #include "script/asmnames.h"
 #include "script/asmsyntax.h"
@@ -39,7 +38,7 @@ struct Item {
     std::vector<uint8_t> bytes;
     uint8_t opcode = 0; // without operand: the opcode; with: x
     bool hasOperand = false;
-    bool pushInt = false;
+    OperandKind kind = OperandKind::kNone;
     bool isJump = false;
     int forcedWidth = 0; // 1 or 2 when the text says .b or .w
     int32_t operand = 0;
@@ -59,7 +58,7 @@ struct Handler {
 };
 
 bool fitsNarrow(const Item& it, int64_t v) {
-    return it.pushInt ? (v >= -128 && v <= 127) : (v >= 0 && v <= 255);
+    return it.kind == OperandKind::kInteger ? (v >= -128 && v <= 127) : (v >= 0 && v <= 255);
 }
 bool fitsWide(int64_t v) {
     return v >= -32768 && v <= 32767;
@@ -233,17 +232,14 @@ bool Assembler::instruction(int line, AsmLine& l) {
         it.forcedWidth = name.back() == 'w' ? 2 : 1;
         name.resize(name.size() - 2);
     }
-    std::optional<uint8_t> found;
-    for (int op = 0; op < 256 && !found; ++op) {
-        const OpcodeInfo& info = kOpcodes[size_t(op)];
-        if (info.valid() && name == info.name) found = uint8_t(op);
-    }
-    if (!found) return fail(line, "unknown instruction '" + name + "'");
-    const OpcodeInfo& info = kOpcodes[*found];
+    const int found = opcodeNamed(name);
+    if (found < 0) return fail(line, "unknown instruction '" + name + "'");
+    const uint8_t opcode = uint8_t(found);
+    const OpcodeInfo& info = kOpcodes[opcode];
     it.hasOperand = info.width != 0;
-    it.opcode = it.hasOperand ? opBase(*found) : *found;
-    it.pushInt = it.hasOperand && it.opcode == opPushInt;
-    it.isJump = isJumpOpcode(*found);
+    it.opcode = it.hasOperand ? opBase(opcode) : opcode;
+    it.kind = info.operand;
+    it.isJump = isJumpOpcode(opcode);
     if (!it.hasOperand) {
         if (!l.args.empty()) return fail(line, name + " takes no operand");
         if (it.forcedWidth) return fail(line, name + " has no operand width to choose");
@@ -256,7 +252,7 @@ bool Assembler::instruction(int line, AsmLine& l) {
             if (!fitsWide(v) && !(it.forcedWidth != 2 && fitsNarrow(it, v)))
                 return fail(line, "operand " + a + " does not fit in 16 bits");
             it.operand = int32_t(v);
-        } else if (!quoted && it.opcode == opPushLiteral && a.size() > 1 && a[0] == 'L' &&
+        } else if (!quoted && it.kind == OperandKind::kLiteral && a.size() > 1 && a[0] == 'L' &&
                    parseNumber(a.substr(1), &v) && v >= 0) {
             if (v >= int64_t(literals_.size()))
                 return fail(line, "literal " + a + " is not defined (define literals first)");
@@ -306,8 +302,8 @@ bool Assembler::layoutHandler(Handler& h) {
             if (lb == h.labels.end())
                 return fail(it.line, "label '" + it.label + "' is not in this handler");
             uint32_t target = lb->second < h.items.size() ? h.items[lb->second].offset : at;
-            int64_t dist =
-                it.opcode == opJumpBack ? int64_t(it.offset) - target : int64_t(target) - it.offset;
+            int64_t dist = it.kind == OperandKind::kBack ? int64_t(it.offset) - target
+                                                         : int64_t(target) - it.offset;
             if (it.width == 1 && !fitsNarrow(it, dist)) {
                 if (it.forcedWidth == 1)
                     return fail(it.line, "jump to '" + it.label + "' does not fit in one byte");

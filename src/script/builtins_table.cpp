@@ -250,6 +250,11 @@ ScriptValue callBuiltinTable(ScriptHost& host, ScriptEngine& engine, const char*
         r = e->op(call);
     } catch (...) {
         // Whatever the operation raises stays here: the call's value is void.
+        ScriptError call;
+        engine.locate(call);
+        const ReasonText where = placeText(call);
+        abandoned("built-in", "%s gives void: %s%s%s", name, caughtScriptExceptionText().c_str(),
+                  where.text[0] ? ", called" : "", where.c_str());
         return ScriptValue::voidValue();
     }
     r.type = signatureType(e->returnType);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "core/abandon.h"
 #include "script/script.h"
 #include "script/scriptengine.h"
 #include "script/scripterror.h"
@@ -111,7 +112,12 @@ ScriptValue ScriptEngine::specialOrBuiltin(const char* name, int32_t argc, int32
 
     try {
         return host_->callBuiltin(*this, name, args, argc);
-    } catch (const ProxyError&) {
+    } catch (const ProxyError& e) {
+        ScriptError call;
+        locate(call);
+        const ReasonText where = placeText(call);
+        abandoned("built-in", "%s gives void: ProxyError %d (%s)%s%s", name, int(e.code),
+                  scriptErrorMeaning(e.code), where.text[0] ? ", called" : "", where.c_str());
         return ScriptValue::voidValue();
     }
 }

@@ -51,8 +51,13 @@ std::string literalText(const ScriptBlock& b, uint32_t i, bool* isTextOut = null
     }
 }
 
-bool fitsNarrow(uint8_t x, int64_t v) {
-    return x == opPushInt ? (v >= -128 && v <= 127) : (v >= 0 && v <= 255);
+bool fitsNarrow(OperandKind kind, int64_t v) {
+    return kind == OperandKind::kInteger ? (v >= -128 && v <= 127) : (v >= 0 && v <= 255);
+}
+
+// Where a jump at pc goes.
+int64_t jumpTarget(const OpcodeInfo& info, uint32_t pc, int32_t distance) {
+    return info.operand == OperandKind::kBack ? int64_t(pc) - distance : int64_t(pc) + distance;
 }
 
 void disassembleCode(const ScriptBlock& b, int index, const HandlerInfo& h, uint32_t literals,
@@ -67,8 +72,7 @@ void disassembleCode(const ScriptBlock& b, int index, const HandlerInfo& h, uint
             continue;
         }
         if (isJumpOpcode(in.opcode)) {
-            int64_t t = opBase(in.opcode) == opJumpBack ? int64_t(pc) - in.operand
-                                                        : int64_t(pc) + in.operand;
+            int64_t t = jumpTarget(kOpcodes[in.opcode], pc, in.operand);
             targets.insert(uint32_t(std::clamp<int64_t>(t, -1, UINT32_MAX)));
         }
         pc += in.length;
@@ -105,14 +109,11 @@ void disassembleCode(const ScriptBlock& b, int index, const HandlerInfo& h, uint
         std::string line = "    ";
         line += info.name;
         if (info.width) {
-            uint8_t x = opBase(in.opcode);
+            const OperandKind kind = info.operand;
             std::string operand, comment;
             int64_t shown = in.operand;
-            if (isJumpOpcode(in.opcode)) {
-                int64_t t = x == opJumpBack ? int64_t(pc) - in.operand : int64_t(pc) + in.operand;
-                operand = labelOf(t);
-            }
-            if (x == opPushLiteral && in.operand >= 0 && in.operand % 8 == 0 &&
+            if (isJumpOpcode(in.opcode)) operand = labelOf(jumpTarget(info, pc, in.operand));
+            if (kind == OperandKind::kLiteral && in.operand >= 0 && in.operand % 8 == 0 &&
                 uint32_t(in.operand / 8) < literals) {
                 operand = 'L';
                 operand += std::to_string(in.operand / 8);
@@ -120,14 +121,12 @@ void disassembleCode(const ScriptBlock& b, int index, const HandlerInfo& h, uint
                 std::string lit = literalText(b, uint32_t(in.operand / 8), &isText);
                 comment = lit.substr(std::string(".literal ").size());
             }
-            if ((x == opPushParam || x == opPopParam || x == opPushLocal || x == opPopLocal ||
-                 x == opPushVarRef) &&
-                in.operand >= 0 && in.operand % 8 == 0) {
-                bool local = x == opPushLocal || x == opPopLocal || x == opPushVarRef;
-                comment = local ? "local " : "param ";
+            if ((kind == OperandKind::kParam || kind == OperandKind::kLocal) && in.operand >= 0 &&
+                in.operand % 8 == 0) {
+                comment = kind == OperandKind::kLocal ? "local " : "param ";
                 comment += std::to_string(in.operand / 8);
             }
-            if (in.length == 3 && fitsNarrow(x, shown)) line += ".w";
+            if (in.length == 3 && fitsNarrow(kind, shown)) line += ".w";
             line += ' ';
             line += operand.empty() ? std::to_string(in.operand) : operand;
             if (!comment.empty()) {

@@ -2,6 +2,7 @@
 // scripts in turn, "pass", and the named pre-handlers of presses, releases and timeouts.
 #include "script/events.h"
 
+#include "core/abandon.h"
 #include "core/guid.h"
 #include "platform/winuser.h"
 #include "script/runtime.h"
@@ -33,8 +34,13 @@ public:
                 if (pass && c > 0) pass = offer(c, d, HandlerRun::kFrame);
                 if (pass) runMovieHandler(d, HandlerRun::kMovie);
             }
+        } catch (const ScriptError& e) {
+            ok = false;
+            failedWith(e);
         } catch (...) {
             ok = false;
+            abandoned("script event", "%s ended by %s", report_.event,
+                      caughtScriptExceptionText().c_str());
         }
         engine_.resetStack();
         return ok;
@@ -49,14 +55,25 @@ public:
         if (d < 0) return true;
         try {
             runMovieHandler(d, HandlerRun::kPre);
+        } catch (const ScriptError& e) {
+            report_.failed = true;
+            failedWith(e);
         } catch (...) {
             report_.failed = true;
+            abandoned("script event", "%s ended in its pre-handler %s by %s", report_.event, name,
+                      caughtScriptExceptionText().c_str());
         }
         engine_.resetStack();
         return host_.passFlag != 0;
     }
 
 private:
+    // The first error of the event is the one reported; the debug output has each.
+    void failedWith(const ScriptError& e) {
+        if (report_.error.code == 0) report_.error = e;
+        abandoned("script event", "%s ended by %s", report_.event, scriptErrorText(e).c_str());
+    }
+
     bool offer(int32_t key, int32_t d, HandlerRun::Role role) {
         for (const ScriptEntry& e : engine_.scripts) {
             if (e.isMovieScript != 0 || e.key != key) continue;

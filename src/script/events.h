@@ -15,12 +15,15 @@
 //
 // A handler on an object ends the event unless it calls "pass"; an object without a handler lets
 // it through; the first movie script with a handler gets it last. An error anywhere ends the
-// event silently. The entry points themselves are skvScriptRuntime's (runtime.h).
+// event silently: the report and the debug output say why. The entry points themselves are
+// skvScriptRuntime's (runtime.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "script/scripterror.h"
 
 namespace skv {
 
@@ -44,6 +47,9 @@ struct EventReport {
     bool dispatched = true;
     // An error ended it.
     bool failed = false;
+    // The script error that ended it, with where it happened (code 0: none, or a failure of
+    // another kind, whose reason went to core/abandon.h).
+    ScriptError error{};
 };
 
 // Told about every event the runtime delivers, after it ran; on the player's thread.

@@ -29,7 +29,12 @@ void ScriptEngine::unwindTo(int32_t savedTop) {
         stack_[static_cast<size_t>(++top_)] = ScriptValue{};
 }
 
-void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bool wantResult) {
+// A ScriptError that leaves the handler, or its set-up, is located on its way out: in the handler
+// that raised it, or in one it called, or at the caller's call when it came before any of this
+// handler's code ran.
+void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bool wantResult) try {
+    if (depth_ == 0) place_ = Place{}; // nothing of an earlier run is a place in this one
+    const Place callerPlace = place_;
     if (argc < 0 || argc > top_) fail(kScriptStackLimit);
     if (depth_ >= kMaxCallDepth) fail(kScriptStackLimit);
     if (depth_ == 0) steps_ = 0; // the limit counts per outermost run
@@ -64,13 +69,59 @@ void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bo
     result = ScriptValue::voidValue();
     if (h && h->codeEnd > h->codeOffset) execute(act, *block, *h);
     unwindTo(savedTop);
+    // What fails from here on is the caller's call.
+    place_ = callerPlace;
     if (wantResult) {
         if (top_ >= kMaxValues) fail(kScriptStackLimit);
         stack_[static_cast<size_t>(++top_)] = shareValue(result);
     } else {
         releaseValue(result);
     }
+} catch (ScriptError& e) {
+    if (!e.located()) locate(e);
+    throw;
 }
+
+namespace {
+
+// The instruction forms, numbered in the order of SKV_OPCODES: one for an operation without an
+// operand, two (the one-byte form first) for one with an operand.
+constexpr size_t kFormCount = [] {
+    size_t n = 0;
+    for (const detail::OpRow& r : detail::kOpRows)
+        n += r.hasOperand() ? 2 : 1;
+    return n;
+}();
+
+// The form of each opcode byte; an invalid byte takes the number after the last form.
+constexpr std::array<uint8_t, 256> kFormOf = [] {
+    static_assert(kFormCount < 256);
+    std::array<uint8_t, 256> f{};
+    f.fill(uint8_t(kFormCount));
+    uint8_t next = 0;
+    for (const detail::OpRow& r : detail::kOpRows) {
+        if (r.hasOperand()) {
+            f[op1(r.code)] = next++;
+            f[op2(r.code)] = next++;
+        } else {
+            f[r.code] = next++;
+        }
+    }
+    return f;
+}();
+
+// Where the loop goes for each opcode byte, made from the code of each form (and, after them, the
+// invalid-opcode exit).
+struct DispatchTable {
+    explicit DispatchTable(const void* const (&forms)[kFormCount + 1]) {
+        for (size_t op = 0; op < 256; ++op)
+            target[op] = forms[kFormOf[op]];
+    }
+    const void* operator[](uint8_t op) const { return target[op]; }
+    const void* target[256];
+};
+
+} // namespace
 
 // The loop is threaded: every instruction ends with its own jump to the next one's code, which
 // the processor predicts far better than one shared jump. The table of targets lists, for each
@@ -78,43 +129,18 @@ void ScriptEngine::runHandler(skvScript* script, int32_t index, int32_t argc, bo
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
 void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const HandlerInfo& h) {
-    // Eight opcodes per row, 0x00 to 0xFF.
-    // clang-format off
-    static const void* const kTargets[256] = {
-        &&L00, &&L01, &&Lbad, &&L03, &&L04, &&L05, &&L06, &&L07,
-        &&L08, &&L09, &&L0A, &&L0B, &&L0C, &&L0D, &&L0E, &&L0F,
-        &&L10, &&L11, &&L12, &&L13, &&L14, &&L15, &&L16, &&L17,
-        &&Lbad, &&L19, &&L1A, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&L41, &&L42, &&L43, &&L44, &&L45, &&L46, &&Lbad,
-        &&L48, &&L49, &&L4A, &&L4B, &&L4C, &&Lbad, &&Lbad, &&L4F,
-        &&L50, &&L51, &&L52, &&L53, &&L54, &&L55, &&L56, &&L57,
-        &&L58, &&L59, &&L5A, &&L5B, &&L5C, &&L5D, &&Lbad, &&L5F,
-        &&L60, &&L61, &&L62, &&Lbad, &&L64, &&L65, &&L66, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&L81, &&L82, &&L83, &&L84, &&L85, &&L86, &&Lbad,
-        &&L88, &&L89, &&L8A, &&L8B, &&L8C, &&Lbad, &&Lbad, &&L8F,
-        &&L90, &&L91, &&L92, &&L93, &&L94, &&L95, &&L96, &&L97,
-        &&L98, &&L99, &&L9A, &&L9B, &&L9C, &&L9D, &&Lbad, &&L9F,
-        &&LA0, &&LA1, &&LA2, &&Lbad, &&LA4, &&LA5, &&LA6, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-        &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad, &&Lbad,
-    };
-    // clang-format on
+    // The code of each form, in the order of SKV_OPCODES: LName for an operation without an
+    // operand, LName1 and LName2 for the one- and two-byte forms of one with an operand. A form
+    // without its label does not compile, nor does a label left over that nothing jumps to.
+#define SKV_FORM_CODE_plain(Name) &&L##Name,
+#define SKV_FORM_CODE_operand(Name) &&L##Name##1, &&L##Name##2,
+#define SKV_FORM_CODE(Name, form, code, name, pops, pushes, operand) SKV_FORM_CODE_##form(Name)
+    static const void* const kFormCode[] = {SKV_OPCODES(SKV_FORM_CODE) &&Lbad};
+#undef SKV_FORM_CODE
+#undef SKV_FORM_CODE_operand
+#undef SKV_FORM_CODE_plain
+    // Made once, when the first handler runs; each instruction then jumps through it directly.
+    static const DispatchTable kTargets(kFormCode);
 
     ScriptValue* const S = stack_.get();
     ScriptValue* const spMax = S + kMaxValues;
@@ -156,7 +182,9 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
     SKV_ENTER();
     ip = code + begin;
 
-#define SKV_SYNC() (top_ = static_cast<int32_t>(sp - S))
+    // Writing back also notes the instruction and the handler: an error raised from here on, by
+    // the loop or by what it calls, happened there (see locate). Only the slow paths write back.
+#define SKV_SYNC() (top_ = static_cast<int32_t>(sp - S), place_ = Place{A->script, H, ip})
 #define SKV_RELOAD() (sp = S + top_)
 #define SKV_FAIL(c)                                                                                \
     do {                                                                                           \
@@ -210,11 +238,11 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
 
     SKV_NEXT();
 
-L00: // nop
+LNop:
     SKV_ADVANCE1();
-L01: // ret
+LRet:
     goto leave;
-L03: // pushZero
+LPushZero:
     SKV_NEED(opPushZero);
     *++sp = ScriptValue::integer(0);
     SKV_ADVANCE1();
@@ -238,24 +266,24 @@ L03: // pushZero
         SKV_ADVANCE1();                                                                            \
     }                                                                                              \
     goto binarySlow;
-L04:
+LMul:
     SKV_ARITH(opMul)
-L05:
+LAdd:
     SKV_ARITH(opAdd)
-L06:
+LSub:
     SKV_ARITH(opSub)
-L07:
+LDiv:
     SKV_ARITH(opDiv)
-L08:
+LMod:
     SKV_ARITH(opMod)
 #undef SKV_ARITH
 
-L0C: // lt .. ge
-L0D:
-L0E:
-L0F:
-L10:
-L11:
+LLt:
+LLe:
+LNe:
+LEq:
+LGt:
+LGe:
     SKV_NEED(opLt);
     if (sp[-1].type == vtInteger && sp[0].type == vtInteger) {
         x = int32_t(sp[-1].payload);
@@ -287,19 +315,19 @@ compareInts : {
     SKV_ADVANCE1();
 }
 
-L09: // negate
-L14: // not
+LNegate:
+LNot:
     SKV_NEED(opNot);
     op = ip[0];
     *sp = unaryOperation(op, *sp); // cannot fail
     SKV_ADVANCE1();
 
-L0A: // concat, concatSpace, and, or, contains, startsWith
-L0B:
-L12:
-L13:
-L15:
-L16:
+LConcat:
+LConcatSpace:
+LAnd:
+LOr:
+LContains:
+LStartsWith:
     SKV_NEED(opConcat);
 binarySlow : {
     // The operation takes the operands over (and releases them even when it fails), so they
@@ -313,15 +341,15 @@ binarySlow : {
     SKV_ADVANCE1();
 }
 
-L17: // getChunk
+LGetChunk:
     SKV_NEED(opGetChunk);
     SKV_SYNC();
     getChunkOp();
     SKV_RELOAD();
     SKV_ADVANCE1();
 
-L19: // spriteIntersects, spriteWithin
-L1A : {
+LSpriteIntersects:
+LSpriteWithin : {
     SKV_NEED(opSpriteWithin);
     SKV_SYNC();
     int32_t a = sp[-1].asInt(), b = sp[0].asInt();
@@ -334,7 +362,7 @@ L1A : {
     SKV_ADVANCE1();
 }
 
-L41 : { // pushInt: the one-byte operand is signed
+LPushInt1 : { // the one-byte operand is signed
     SKV_NEED(op1(opPushInt));
     const int32_t k = int8_t(ip[1]);
     const uint8_t next = ip[2];
@@ -367,45 +395,45 @@ L41 : { // pushInt: the one-byte operand is signed
     ip += 2;
     SKV_NEXT();
 }
-L81:
+LPushInt2:
     SKV_NEED(op2(opPushInt));
     *++sp = ScriptValue::integer(int16_t(ip[1] | (ip[2] << 8)));
     ip += 3;
     SKV_NEXT();
 
-L42: // argListNoResult
-L82:
+LArgListNoResult1:
+LArgListNoResult2:
     SKV_OPERAND();
     A->pendingArgc = n;
     A->pendingWant = false;
     SKV_ADVANCE();
-L43: // argList
-L83:
+LArgList1:
+LArgList2:
     SKV_OPERAND();
     A->pendingArgc = n;
     A->pendingWant = true;
     SKV_ADVANCE();
 
-L44: // pushLiteral
-L84:
+LPushLiteral1:
+LPushLiteral2:
     SKV_OPERAND();
     SKV_NEED(op1(opPushLiteral));
     *++sp = block.literal(n);
     SKV_ADVANCE();
 
-L45: // pushSymbol, pushVarRef
-L85:
-L46:
-L86:
+LPushSymbol1:
+LPushSymbol2:
+LPushVarRef1:
+LPushVarRef2:
     SKV_OPERAND();
     SKV_NEED(op1(opPushSymbol));
     *++sp = ScriptValue::of(vtSymbol, n);
     SKV_ADVANCE();
 
-L48: // pushGlobal, pushGlobalAlt
-L88:
-L49:
-L89 : {
+LPushGlobal1:
+LPushGlobal2:
+LPushGlobalAlt1:
+LPushGlobalAlt2 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPushGlobal));
     ScriptValue v = shareValue(global(n));
@@ -413,17 +441,17 @@ L89 : {
     SKV_ADVANCE();
 }
 
-L4B : { // pushParam
+LPushParam1 : {
     SKV_NEED(op1(opPushParam));
     const uint32_t i = uint32_t(ip[1]) >> 3;
     ScriptValue v = (i < paramSlots && P + i <= sp) ? shareValue(P[i]) : ScriptValue{};
     *++sp = v;
     ip += 2;
     // A constant after a variable goes straight on to its own fast path.
-    if (ip[0] == op1(opPushInt) && ip < endp) goto L41;
+    if (ip[0] == op1(opPushInt) && ip < endp) goto LPushInt1;
     SKV_NEXT();
 }
-L8B : {
+LPushParam2 : {
     SKV_OPERAND_WORD();
     SKV_NEED(op1(opPushParam));
     uint32_t i = uint32_t(n) >> 3;
@@ -431,7 +459,7 @@ L8B : {
     *++sp = v;
     SKV_ADVANCE();
 }
-L4C : { // pushLocal
+LPushLocal1 : {
     SKV_NEED(op1(opPushLocal));
     const uint32_t i = uint32_t(ip[1]) >> 3;
     ScriptValue v = (i < localCount && L + i <= sp) ? shareValue(L[i]) : ScriptValue{};
@@ -451,10 +479,10 @@ L4C : { // pushLocal
         SKV_NEXT();
     }
     ip += 2;
-    if (next == op1(opPushInt) && ip < endp) goto L41;
+    if (next == op1(opPushInt) && ip < endp) goto LPushInt1;
     SKV_NEXT();
 }
-L8C : {
+LPushLocal2 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPushLocal));
     uint32_t i = uint32_t(n) >> 3;
@@ -463,8 +491,8 @@ L8C : {
     SKV_ADVANCE();
 }
 
-L4F: // popGlobal
-L8F : {
+LPopGlobal1:
+LPopGlobal2 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPopGlobal));
     ScriptValue v = *sp--;
@@ -479,10 +507,10 @@ L8F : {
     SKV_ADVANCE();
 }
 
-L51: // popParam, popLocal
-L91:
-L52:
-L92 : {
+LPopParam1:
+LPopParam2:
+LPopLocal1:
+LPopLocal2 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPopLocal));
     const bool isLocal = opBase(op) == opPopLocal;
@@ -499,20 +527,20 @@ L92 : {
     SKV_ADVANCE();
 }
 
-L53: // jump
+LJump1:
     SKV_OPERAND_BYTE();
     SKV_JUMP_BY(n);
-L93:
+LJump2:
     SKV_OPERAND_WORD();
     SKV_JUMP_BY(n);
-L54: // jumpBack
+LJumpBack1:
     SKV_OPERAND_BYTE();
     SKV_JUMP_BY(-int64_t(n));
-L94:
+LJumpBack2:
     SKV_OPERAND_WORD();
     SKV_JUMP_BY(-int64_t(n));
-L55: // jumpIfZero
-L95 : {
+LJumpIfZero1:
+LJumpIfZero2 : {
     SKV_OPERAND();
     SKV_NEED(op1(opJumpIfZero));
     ScriptValue v = *sp--;
@@ -522,8 +550,8 @@ L95 : {
     SKV_ADVANCE();
 }
 
-L56: // callLocal
-L96 : {
+LCallLocal1:
+LCallLocal2 : {
     SKV_OPERAND();
     SKV_SYNC();
     // A handler of the same block starts right here; anything else takes the native way.
@@ -571,10 +599,10 @@ L96 : {
     ip = code + begin;
     SKV_NEXT();
 }
-L57: // callExternal, callIndirect
-L97:
-L58:
-L98 : {
+LCallExternal1:
+LCallExternal2:
+LCallIndirect1:
+LCallIndirect2 : {
     SKV_OPERAND();
     SKV_SYNC();
     int32_t target = n;
@@ -589,32 +617,32 @@ L98 : {
     SKV_ADVANCE();
 }
 
-L4A: // pushProperty
-L8A:
+LPushProperty1:
+LPushProperty2:
     SKV_OPERAND();
     std::printf("    pushProperty.w\t%04d\n", n);
     SKV_ADVANCE();
-L50: // popProperty
-L90:
+LPopProperty1:
+LPopProperty2:
     SKV_OPERAND();
     std::printf("    popProperty.w\t[%4d]\n", n);
     SKV_ADVANCE();
-L59: // setField
-L99:
+LSetField1:
+LSetField2:
     SKV_OPERAND();
     std::printf("    setField [0x%04X]\n", static_cast<unsigned>(n));
     SKV_ADVANCE();
 
-L5A: // putChunk
-L9A:
+LPutChunk1:
+LPutChunk2:
     SKV_OPERAND();
     SKV_NEED(op1(opPutChunk));
     SKV_SYNC();
     putChunkOp(*A, n);
     SKV_RELOAD();
     SKV_ADVANCE();
-L5B: // deleteChunk
-L9B:
+LDeleteChunk1:
+LDeleteChunk2:
     SKV_OPERAND();
     SKV_NEED(op1(opDeleteChunk));
     SKV_SYNC();
@@ -622,28 +650,28 @@ L9B:
     SKV_RELOAD();
     SKV_ADVANCE();
 
-L5C: // the property opcodes
-L9C:
-L5D:
-L9D:
-L5F:
-L9F:
-L66:
-LA6:
-L60:
-LA0:
-L61:
-LA1:
-L62:
-LA2:
+LGetEntity1: // the property operations
+LGetEntity2:
+LSetEntity1:
+LSetEntity2:
+LGetNamedProp1:
+LGetNamedProp2:
+LGetNamedPropAlt1:
+LGetNamedPropAlt2:
+LSetNamedProp1:
+LSetNamedProp2:
+LGetObjectProp1:
+LGetObjectProp2:
+LSetObjectProp1:
+LSetObjectProp2:
     SKV_OPERAND();
     SKV_SYNC();
     propertyOp(op, n, block.formatVersion());
     SKV_RELOAD();
     SKV_ADVANCE();
 
-L64: // peek
-LA4 : {
+LPeek1:
+LPeek2 : {
     SKV_OPERAND();
     SKV_NEED(op1(opPeek));
     if (n < 0 || n >= sp - S) SKV_FAIL(kScriptStackLimit);
@@ -651,8 +679,8 @@ LA4 : {
     *++sp = v;
     SKV_ADVANCE();
 }
-L65: // drop
-LA5:
+LDrop1:
+LDrop2:
     SKV_OPERAND();
     if (n < 0 || n > sp - S) SKV_FAIL(kScriptStackLimit);
     for (int32_t i = 0; i < n; ++i)

@@ -1,8 +1,10 @@
 #include "script/scriptengine.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
+#include "core/abandon.h"
 #include "core/archive.h"
 #include "core/errors.h"
 #include "core/guid.h"
@@ -19,6 +21,8 @@ constexpr int32_t kMaxTableCount = 1 << 20;
 int32_t readCount(uArchive& ar) {
     int32_t n = ar.readInt32();
     if (n < 0 || n > kMaxTableCount) {
+        abandoned("ScriptEngine::serializeBody", "a table count of %d is outside 0 to %d", int(n),
+                  int(kMaxTableCount));
         std::fputs("uArchive::read - read less bytes than we asked for !\n", stdout);
         throw CoreError{kErrShortRead};
     }
@@ -82,6 +86,8 @@ void ScriptEngine::serializeBody(uArchive& ar) {
 
     int32_t k = ar.readInt32();
     if (k < 0 || k > (64 << 20)) {
+        abandoned("ScriptEngine::serializeBody", "the label table's length %d is outside 0 to %d",
+                  int(k), 64 << 20);
         std::fputs("uArchive::read - read less bytes than we asked for !\n", stdout);
         throw CoreError{kErrShortRead};
     }
@@ -187,14 +193,37 @@ void ScriptEngine::resetStack() {
         releaseValue(stack_[static_cast<size_t>(top_--)]);
 }
 
-bool ScriptEngine::runEvent(skvScript* script, int32_t index) {
+void ScriptEngine::locate(ScriptError& error) const {
+    const HandlerInfo* h = place_.handler;
+    const skvScript* s = place_.script;
+    if (!h || !s) return;
+    // A script is stored under the identifier its number makes.
+    error.script = static_cast<int32_t>(s->objectId.Data1);
+    const char* name = nameOf(h->nameId);
+    error.handler = name ? name : "";
+    const ScriptBlock* block = s->block.get();
+    if (!block) return;
+    for (int32_t i = 0; i < block->handlerCount(); ++i)
+        if (block->handler(i) == h) error.handlerIndex = i;
+    // Compared as addresses: a place noted in another block (one replaced since) gives none.
+    const uintptr_t ip = reinterpret_cast<uintptr_t>(place_.ip);
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(block->data()) + h->codeOffset;
+    if (ip >= begin && ip - begin <= block->length())
+        error.offset = static_cast<int32_t>(ip - begin);
+}
+
+bool ScriptEngine::runEvent(skvScript* script, int32_t index, ScriptError* error) {
     abortFlag = false;
     bool ok = false;
+    // Any failure ends the event; the next one starts clean.
     try {
         runHandler(script, index, 0, false);
         ok = true;
+    } catch (const ScriptError& e) {
+        abandoned("runEvent", "%s", scriptErrorText(e).c_str());
+        if (error) *error = e;
     } catch (...) {
-        // Any failure ends the event silently; the next one starts clean.
+        abandoned("runEvent", "%s", caughtScriptExceptionText().c_str());
     }
     resetStack();
     depth_ = 0;

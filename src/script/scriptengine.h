@@ -26,6 +26,7 @@ class skvScript;
 class uArchive;
 struct HandlerInfo;
 class ScriptBlock;
+struct ScriptError;
 
 // The score's object lookup, through which scripts are found by identifier.
 class ScriptObjectLookup {
@@ -114,8 +115,12 @@ public:
     // handler must stop ("return", "exit").
     bool callByName(int32_t nameId, int32_t argc, bool wantResult, int32_t callerArgc);
     // The event catch point: runs a handler with no arguments and no result; any error ends it
-    // silently. The stack is empty afterwards. False when an error ended it.
-    bool runEvent(skvScript* script, int32_t index);
+    // silently (its reason goes to core/abandon.h, a script error also to *error). The stack is
+    // empty afterwards. False when an error ended it.
+    bool runEvent(skvScript* script, int32_t index, ScriptError* error = nullptr);
+    // Fills in where an error that is not yet located happened: the instruction the interpreter
+    // last wrote its state back at, in the handler that was running then.
+    void locate(ScriptError& error) const;
 
     // --- the value stack ------------------------------------------------------------------
 
@@ -153,6 +158,16 @@ private:
         int32_t savedTop = 0;
         bool wantResult = false;
     };
+    // Where the running handler was when the interpreter last wrote its state back (SKV_SYNC):
+    // before every call, host operation and error. An error raised then, in the loop or in what
+    // it called, happened there; a handler called natively gives its caller's place back when it
+    // returns.
+    struct Place {
+        const skvScript* script = nullptr;
+        const HandlerInfo* handler = nullptr;
+        const uint8_t* ip = nullptr;
+    };
+
     void execute(Activation& act, const ScriptBlock& block, const HandlerInfo& h);
     void countStep();
     void unwindTo(int32_t savedTop);
@@ -178,6 +193,7 @@ private:
     std::unique_ptr<LocalCall[]> localCalls_; // indexed by depth_
     uint64_t stepLimit_ = 0;
     uint64_t steps_ = 0;
+    Place place_;
 };
 
 } // namespace skv

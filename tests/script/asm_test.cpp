@@ -168,6 +168,29 @@ done:
     EXPECT_NE(dis.find("pushInt.w 5"), std::string::npos);
 }
 
+TEST(Assembly, EveryOpcodeIsWrittenByItsName) {
+    // Each form of each operation by its table name: the assembler must pick exactly that opcode,
+    // and the disassembler must name it so that it assembles back.
+    std::string text = ".handler 0\n";
+    std::vector<uint8_t> expected;
+    for (int op = 0; op < 256; ++op) {
+        const OpcodeInfo& info = kOpcodes[size_t(op)];
+        if (!info.valid()) continue;
+        text += "    ";
+        text += info.name;
+        text += info.width == 0 ? "\n" : info.width == 1 ? ".b 0\n" : ".w 0\n";
+        expected.push_back(uint8_t(op));
+        expected.insert(expected.end(), info.width, 0);
+    }
+    std::vector<uint8_t> b = assembleOk(text);
+    ScriptBlock blk(b);
+    ASSERT_EQ(blk.handlerCount(), 1);
+    const HandlerInfo& h = *blk.handler(0);
+    EXPECT_EQ(std::vector<uint8_t>(b.begin() + h.codeOffset, b.begin() + h.codeEnd), expected);
+    std::string dis = disassembleScript(blk);
+    EXPECT_EQ(assembleOk(dis), b) << dis;
+}
+
 TEST(Assembly, ForeignBlocksDisassembleWithoutReadingOutside) {
     // A record whose code lies outside, a header cut short, a block of noise.
     std::vector<uint8_t> b = assembleOk(".handler 1\n  ret\n");

@@ -68,6 +68,45 @@ TEST(AsmNames, AMoviesNameTableGrowsWithTheNamesItsScriptsUse) {
     EXPECT_EQ(code(block), (std::vector<uint8_t>{op1(opCallExternal), 1, op1(opCallExternal), 3}));
 }
 
+TEST(AsmNames, EachInstructionTakesTheNamesItsOperandStandsFor) {
+    // The code of one instruction with the operand written as given; empty when it is refused.
+    auto assemble = [](const std::string& instruction, const std::string& operand) {
+        std::vector<uint8_t> block;
+        AsmError err;
+        if (!assembleScript(".names frame go\n.handler 0\n" + instruction + " " + operand + "\n",
+                            &block, &err))
+            return std::vector<uint8_t>{};
+        return code(block);
+    };
+    const uint8_t frame = 0, go = 1;
+    for (const char* i :
+         {"pushSymbol", "pushGlobal", "pushGlobalAlt", "popGlobal", "callExternal"}) {
+        const uint8_t opcode = uint8_t(opcodeNamed(i));
+        EXPECT_EQ(assemble(i, "go"), (std::vector<uint8_t>{opcode, go})) << i;
+        EXPECT_EQ(assemble(i, "frame"), (std::vector<uint8_t>{opcode, frame})) << i;
+    }
+    // A property operand must name a "the" property.
+    for (const char* i :
+         {"getNamedProp", "getNamedPropAlt", "setNamedProp", "getObjectProp", "setObjectProp"}) {
+        EXPECT_EQ(assemble(i, "frame"), (std::vector<uint8_t>{uint8_t(opcodeNamed(i)), frame}))
+            << i;
+        EXPECT_TRUE(assemble(i, "go").empty()) << i;
+    }
+    for (const char* i : {"getEntity", "setEntity"}) {
+        EXPECT_EQ(assemble(i, "sprite"), (std::vector<uint8_t>{uint8_t(opcodeNamed(i)), 6})) << i;
+        EXPECT_TRUE(assemble(i, "go").empty()) << i;
+    }
+    EXPECT_EQ(assemble("pushInt", "SpriteBlend"), (std::vector<uint8_t>{op1(opPushInt), 28}));
+    // Every other operand is a number (or, for a jump, a label) and no name stands for it.
+    for (const char* i : {"argList", "argListNoResult", "pushLiteral", "pushVarRef", "pushProperty",
+                          "pushParam", "pushLocal", "popProperty", "popParam", "popLocal",
+                          "callLocal", "callIndirect", "setField", "putChunk", "deleteChunk",
+                          "peek", "drop"}) {
+        EXPECT_TRUE(assemble(i, "go").empty()) << i;
+        EXPECT_EQ(assemble(i, "3"), (std::vector<uint8_t>{uint8_t(opcodeNamed(i)), 3})) << i;
+    }
+}
+
 TEST_F(HostTest, AScriptWrittenByNameRuns) {
     std::vector<std::string> names = kHostNames;
     std::vector<uint8_t> block;

@@ -58,6 +58,9 @@ public:
     }
     void eventDelivered(const EventReport& report) override { log_.eventDelivered(report); }
     void note(const char* text) override { log_.note(text); }
+    void abandoned(const char* operation, const char* reason) override {
+        log_.abandoned(operation, reason);
+    }
     void frameShown(HWND stage, int32_t frame, int32_t counter) override {
         stage_.store(stage);
         const int32_t n = shown_.fetch_add(1) + 1;
