@@ -24,7 +24,9 @@ struct Rng {
     }
 };
 
-void run(const std::vector<uint8_t>& v) { LLVMFuzzerTestOneInput(v.data(), v.size()); }
+void run(const std::vector<uint8_t>& v) {
+    LLVMFuzzerTestOneInput(v.data(), v.size());
+}
 
 void mutate(const std::vector<uint8_t>& seed, Rng& rng, int rounds) {
     for (int r = 0; r < rounds; ++r) {
@@ -45,12 +47,13 @@ void mutate(const std::vector<uint8_t>& seed, Rng& rng, int rounds) {
             }
             break;
         default: // insert random bytes
-            {
-                size_t at = v.empty() ? 0 : rng.next() % v.size();
-                std::vector<uint8_t> extra(1 + rng.next() % 16);
-                for (auto& b : extra) b = static_cast<uint8_t>(rng.next());
-                v.insert(v.begin() + static_cast<long>(at), extra.begin(), extra.end());
-            }
+        {
+            size_t at = v.empty() ? 0 : rng.next() % v.size();
+            std::vector<uint8_t> extra(1 + rng.next() % 16);
+            for (auto& b : extra)
+                b = static_cast<uint8_t>(rng.next());
+            v.insert(v.begin() + static_cast<long>(at), extra.begin(), extra.end());
+        }
         }
         run(v);
     }
@@ -69,18 +72,22 @@ int main(int argc, char** argv) {
         std::sort(files.begin(), files.end());
         for (auto& f : files) {
             std::ifstream in(f, std::ios::binary);
-            seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            seeds.emplace_back(std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>());
         }
     }
     Rng rng;
-    for (auto& s : seeds) run(s);
-    for (auto& s : seeds) mutate(s, rng, 200);
+    for (auto& s : seeds)
+        run(s);
+    for (auto& s : seeds)
+        mutate(s, rng, 200);
     for (int i = 0; i < 500; ++i) {
         std::vector<uint8_t> v(rng.next() % 512);
-        for (auto& b : v) b = static_cast<uint8_t>(rng.next());
+        for (auto& b : v)
+            b = static_cast<uint8_t>(rng.next());
         run(v);
     }
     std::fprintf(stderr, "fuzz driver: %zu seeds, %zu inputs run, no fault\n", seeds.size(),
-                seeds.size() * 201 + 500);
+                 seeds.size() * 201 + 500);
     return 0;
 }

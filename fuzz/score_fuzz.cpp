@@ -72,7 +72,8 @@ void play(skv::skvScore& score, int32_t seed) {
     score.gotoFrame(seed % 64);
     score.gotoFrame(score.hubFrame());
     score.gotoFrame(seed % 16 + 1);
-    for (int i = 0; i < 16 && score.nextFrame(); ++i) score.renderFrame(stage, 0);
+    for (int i = 0; i < 16 && score.nextFrame(); ++i)
+        score.renderFrame(stage, 0);
     score.goToFrame(1);
     score.renderFrame(stage, 0);
 }

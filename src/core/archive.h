@@ -61,8 +61,10 @@ public:
 
     // Loads or stores one int32 field depending on the direction.
     void serializeInt32(int32_t& v) {
-        if (isStoring()) writeInt32(v);
-        else v = readInt32();
+        if (isStoring())
+            writeInt32(v);
+        else
+            v = readInt32();
     }
 
     void detach() { pipe_ = nullptr; }

@@ -9,7 +9,7 @@
 namespace skv {
 
 enum CoreErrorCode : int32_t {
-    kErrShortRead = 666,   // an archive asked for more bytes than its pipe delivered
+    kErrShortRead = 666,     // an archive asked for more bytes than its pipe delivered
     kErrNullArgument = 1000, // a null or empty argument where one is required
     kErrAllocFailed = 2000,  // a zero-filled allocation failed
 };

@@ -10,8 +10,12 @@
 
 namespace skv {
 
-inline bool guidEqual(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool guidIsNull(const GUID& g) { return guidEqual(g, GUID{}); }
+inline bool guidEqual(const GUID& a, const GUID& b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool guidIsNull(const GUID& g) {
+    return guidEqual(g, GUID{});
+}
 
 // The text form used in diagnostics: lower-case hexadecimal, no braces.
 std::string guidText(const GUID& g);
@@ -30,4 +34,6 @@ struct GuidEq {
 
 } // namespace skv
 
-inline bool operator==(const GUID& a, const GUID& b) { return skv::guidEqual(a, b); }
+inline bool operator==(const GUID& a, const GUID& b) {
+    return skv::guidEqual(a, b);
+}

@@ -21,7 +21,8 @@ bool LocalStream::run() {
         post(statusInt(stsBadStreamHeader));
         return false;
     }
-    input_ = new MemoryPipe(std::vector<uint8_t>(bytes_.begin() + StreamHeader::kSize, bytes_.end()));
+    input_ =
+        new MemoryPipe(std::vector<uint8_t>(bytes_.begin() + StreamHeader::kSize, bytes_.end()));
     // Nothing more will be appended: the codec thread treats the end of the bytes as the end.
     input_->close();
     osPipe_ = std::make_unique<uPipePipe>(kOsPipeCapacity);
@@ -47,7 +48,9 @@ SerializeThread::EndReason LocalStream::endReason() const {
     return serialize_ ? serialize_->endReason() : SerializeThread::EndReason::None;
 }
 
-GUID LocalStream::endClassId() const { return serialize_ ? serialize_->endClassId() : GUID{}; }
+GUID LocalStream::endClassId() const {
+    return serialize_ ? serialize_->endClassId() : GUID{};
+}
 
 std::vector<int32_t> LocalStream::statuses() const {
     std::lock_guard<std::mutex> g(mu_);

@@ -10,7 +10,9 @@
 
 namespace skv {
 
-skvObject::skvObject() { UuidCreate(&objectId); }
+skvObject::skvObject() {
+    UuidCreate(&objectId);
+}
 
 void skvObject::serializeHeader(uArchive& ar) {
     if (ar.isStoring()) {
@@ -33,7 +35,9 @@ void skvObject::serialize(uArchive& ar) {
     if (ar.isStoring()) serializeHeader(ar);
 }
 
-skvObject* readObject(uArchive& ar) { return readObjectEx(ar, nullptr); }
+skvObject* readObject(uArchive& ar) {
+    return readObjectEx(ar, nullptr);
+}
 
 skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info) {
     skvObject header;
@@ -48,7 +52,9 @@ skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info) {
         info->classId = header.classId;
     }
     std::unique_ptr<skvObject, void (*)(skvObject*)> obj(createObject(header.classId),
-                                                         [](skvObject* o) { if (o) o->destroy(); });
+                                                         [](skvObject* o) {
+                                                             if (o) o->destroy();
+                                                         });
     if (!obj) {
         abandoned("readObject", "no object of class %s can be made (%s)",
                   guidText(header.classId).c_str(),

@@ -81,8 +81,8 @@ protected:
     // Reads or writes only the 64-byte header.
     void serializeHeader(uArchive& ar);
     friend skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info);
-// The same, telling a short header apart from an unknown class.
-skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info);
+    // The same, telling a short header apart from an unknown class.
+    skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info);
 };
 
 // Reads the next object (header and body) from a loading archive. Null when the header cannot be
@@ -93,6 +93,8 @@ skvObject* readObject(uArchive& ar);
 skvObject* readObjectEx(uArchive& ar, ObjectReadInfo* info);
 
 // Stores an object (header and body) to a storing archive.
-inline void writeObject(uArchive& ar, skvObject& obj) { obj.serialize(ar); }
+inline void writeObject(uArchive& ar, skvObject& obj) {
+    obj.serialize(ar);
+}
 
 } // namespace skv

@@ -18,7 +18,7 @@ namespace skv {
 // One pending wait.
 struct uObjectWait {
     GUID objectId;
-    HANDLE event;     // manual-reset, armed (non-signalled) before the wait is listed
+    HANDLE event; // manual-reset, armed (non-signalled) before the wait is listed
     DWORD startTick;
 };
 

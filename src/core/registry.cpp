@@ -57,7 +57,9 @@ skvObject* createObject(const GUID& classId) {
     }
 }
 
-bool isClassRegistered(const GUID& classId) { return findEntry(classId) != nullptr; }
+bool isClassRegistered(const GUID& classId) {
+    return findEntry(classId) != nullptr;
+}
 
 const char* classNameOf(const GUID& classId) {
     const ClassRegistration* e = findEntry(classId);

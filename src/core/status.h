@@ -27,6 +27,8 @@ enum StatusCode : uint32_t {
 };
 
 // Status codes travel as int32 (the error codes are negative as int32).
-constexpr int32_t statusInt(StatusCode c) { return static_cast<int32_t>(c); }
+constexpr int32_t statusInt(StatusCode c) {
+    return static_cast<int32_t>(c);
+}
 
 } // namespace skv

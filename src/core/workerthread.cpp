@@ -22,8 +22,8 @@ void WorkerThread::resume() {
 bool WorkerThread::start() {
     NMTX_SCOPED(guard, &mutex_);
     if (started_) return false;
-    HANDLE h = CreateThread(nullptr, kStackSize, &WorkerThread::entry, this, CREATE_SUSPENDED,
-                            &threadId_);
+    HANDLE h =
+        CreateThread(nullptr, kStackSize, &WorkerThread::entry, this, CREATE_SUSPENDED, &threadId_);
     if (!h) return false;
     started_ = true;
     thread_.store(h);

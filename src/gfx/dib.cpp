@@ -293,7 +293,8 @@ int32_t nDIB::fillColoursForFirstDraw(int32_t scorePaletteNumber, const RGBQUAD*
         if (scorePaletteNumber < 0 && scorePaletteNumber != paletteNumber && paletteNumber < 0 &&
             bits_) {
             const size_t n = pixelBytes();
-            for (size_t i = 0; i < n; ++i) bits_[i] = bits_[i] == 0xFF ? 0x00 : 0xFF;
+            for (size_t i = 0; i < n; ++i)
+                bits_[i] = bits_[i] == 0xFF ? 0x00 : 0xFF;
         }
         if (isBuiltInPalette(paletteNumber)) colours = builtInColours(-1);
     }

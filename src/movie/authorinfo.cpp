@@ -25,7 +25,8 @@ const char* skvAuthorInfo::text(int index) const {
 
 void skvAuthorInfo::recomputeSizeHint() {
     int32_t total = 24;
-    for (const auto& t : texts) total += static_cast<int32_t>(strnlen(t, kTextCapacity));
+    for (const auto& t : texts)
+        total += static_cast<int32_t>(strnlen(t, kTextCapacity));
     infoSizeHint = total;
 }
 
@@ -35,7 +36,8 @@ void skvAuthorInfo::serialize(uArchive& ar) {
         recomputeSizeHint();
         skvObject::serialize(ar);
         ar.writeInt32(infoSizeHint);
-        for (const auto& t : texts) ar.writeString(t);
+        for (const auto& t : texts)
+            ar.writeString(t);
         ar.write(valueA, sizeof valueA);
         ar.writeInt32(countA);
         ar.write(valueB, sizeof valueB);
@@ -43,7 +45,8 @@ void skvAuthorInfo::serialize(uArchive& ar) {
         return;
     }
     infoSizeHint = ar.readInt32();
-    for (auto& t : texts) ar.readStringInto(t, kTextCapacity);
+    for (auto& t : texts)
+        ar.readStringInto(t, kTextCapacity);
     ar.read(valueA, sizeof valueA);
     countA = ar.readInt32();
     ar.read(valueB, sizeof valueB);

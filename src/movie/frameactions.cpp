@@ -10,8 +10,10 @@ void FrameActions::assign(std::vector<FrameAction> entries) {
 void FrameActions::forFrame(int32_t frame, const std::function<void(const FrameAction&)>& f) const {
     bool inFrame = false;
     for (const FrameAction& a : entries_) {
-        if (a.isMarker()) inFrame = a.value() == frame;
-        else if (inFrame) f(a);
+        if (a.isMarker())
+            inFrame = a.value() == frame;
+        else if (inFrame)
+            f(a);
     }
 }
 

@@ -51,7 +51,8 @@ void skvScore::setScoreData(std::vector<uint8_t> data) {
 int32_t skvScore::sizeHint() {
     int32_t total = static_cast<int32_t>(data_.size()) + 20;
     NMTX_SCOPED(guard, &scoreletLock_);
-    for (skvScorelet* s : scorelets_) total += s->sizeHint();
+    for (skvScorelet* s : scorelets_)
+        total += s->sizeHint();
     return total;
 }
 
@@ -65,12 +66,14 @@ void skvScore::serialize(uArchive& ar) {
         if (!data_.empty()) ar.write(data_.data(), static_cast<int32_t>(data_.size()));
         ar.writeInt32(hubFrame_);
         ar.writeInt32(actions_.count());
-        for (const FrameAction& a : actions_.entries()) ar.writeInt32(a.kind).writeInt32(a.target);
+        for (const FrameAction& a : actions_.entries())
+            ar.writeInt32(a.kind).writeInt32(a.target);
         // Scorelets made at run time store no body, so they are not counted either: a count
         // that included them would make a reader take the next object for their bodies.
         NMTX_SCOPED(guard, &scoreletLock_);
         int32_t stored = 0;
-        for (skvScorelet* s : scorelets_) stored += s->isStored() ? 1 : 0;
+        for (skvScorelet* s : scorelets_)
+            stored += s->isStored() ? 1 : 0;
         ar.writeInt32(stored);
         for (skvScorelet* s : scorelets_)
             if (s->isStored()) s->serialize(ar);
@@ -119,7 +122,8 @@ void skvScore::serialize(uArchive& ar) {
 
 void skvScore::destroyScorelets() {
     NMTX_SCOPED(guard, &scoreletLock_);
-    for (skvScorelet* s : scorelets_) s->destroy();
+    for (skvScorelet* s : scorelets_)
+        s->destroy();
     scorelets_.clear();
 }
 
@@ -208,7 +212,8 @@ skvObject* skvScore::findMemberWaiting(int32_t n) {
 void skvScore::attachStream(StreamContext* stream) {
     stream_ = stream;
     NMTX_SCOPED(guard, &scoreletLock_);
-    for (skvScorelet* s : scorelets_) s->attachStream(stream);
+    for (skvScorelet* s : scorelets_)
+        s->attachStream(stream);
 }
 
 SpriteChannel* skvScore::spriteChannel(int32_t sprite) {

@@ -35,7 +35,6 @@ skvScoreCursor::skvScoreCursor(const uint8_t* data, int32_t length)
     setAllVisible(visibility);
 }
 
-
 void skvScoreCursor::applyFrame(size_t pos, int32_t length) {
     const size_t end = pos + static_cast<size_t>(length);
     uint8_t* image = current.bytes();

@@ -26,7 +26,8 @@ void skvScorelet::serialize(uArchive& ar) {
     if (ar.isStoring()) {
         ar.writeInt32(mode).writeInt32(startFrame).writeInt32(reserved).writeInt32(active);
         ar.writeInt32(static_cast<int32_t>(pauseList.size()));
-        for (int32_t t : pauseList) ar.writeInt32(t);
+        for (int32_t t : pauseList)
+            ar.writeInt32(t);
         return;
     }
     mode = ar.readInt32();
@@ -36,7 +37,8 @@ void skvScorelet::serialize(uArchive& ar) {
     const int32_t count = ar.readInt32();
     if (count < 0 || count > kMaxPauseTriggers) throw CoreError{kErrShortRead};
     pauseList.resize(static_cast<size_t>(count));
-    for (int32_t& t : pauseList) t = ar.readInt32();
+    for (int32_t& t : pauseList)
+        t = ar.readInt32();
     trigger = startFrame;
     enabled = 0;
 }

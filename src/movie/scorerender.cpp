@@ -42,8 +42,10 @@ void skvScore::renderFrame(ScoreStage& stage, int32_t quiet) {
     }
 
     const int32_t tempo = cur.tempoByte();
-    if (tempoIsRate(tempo)) stage.setTempo(tempo);
-    else if (tempoWaits(tempo)) stage.setWaitMode(tempo);
+    if (tempoIsRate(tempo))
+        stage.setTempo(tempo);
+    else if (tempoWaits(tempo))
+        stage.setWaitMode(tempo);
 
     renderSprites(stage);
     forceRedraw_ = 0;

@@ -41,8 +41,7 @@ bool skvScore::isTriggerEnabled(int32_t t) const {
         }
     }
     NMTX_SCOPED(guard, &triggerLock_);
-    return std::find(enabledTriggers_.begin(), enabledTriggers_.end(), t) !=
-           enabledTriggers_.end();
+    return std::find(enabledTriggers_.begin(), enabledTriggers_.end(), t) != enabledTriggers_.end();
 }
 
 bool skvScore::isScoreletDone(int32_t t) const {
@@ -114,8 +113,10 @@ void skvScore::updateScorelets() {
             s->rewind();
             s->computeMaxLayer();
             s->attachStream(stream_);
-            if (s->mode == skvScorelet::kStartsItself) s->active = 1;
-            else s->stop();
+            if (s->mode == skvScorelet::kStartsItself)
+                s->active = 1;
+            else
+                s->stop();
             if (s->mode == skvScorelet::kOneShot) s->enablerTrigger = start;
             cutAny = true;
             // Its first frame is shown before it advances.

@@ -70,7 +70,9 @@ MovieStream::~MovieStream() {
     if (objectManager_) objectManager_->destroy();
 }
 
-void MovieStream::setObjectManager(qmsObjectManager* manager) { objectManager_ = manager; }
+void MovieStream::setObjectManager(qmsObjectManager* manager) {
+    objectManager_ = manager;
+}
 
 bool MovieStream::start() {
     if (!netThread_) {
@@ -86,9 +88,13 @@ void MovieStream::setStatusWindow(StatusSink* sink) {
     statusWindow_ = sink;
 }
 
-bool MovieStream::startNetThread() { return netThread_ && netThread_->start(); }
+bool MovieStream::startNetThread() {
+    return netThread_ && netThread_->start();
+}
 
-bool MovieStream::startCodecThread() { return codecThread_ && codecThread_->start(); }
+bool MovieStream::startCodecThread() {
+    return codecThread_ && codecThread_->start();
+}
 
 void MovieStream::startSerializeThread() {
     if (!serializeThread_) return;

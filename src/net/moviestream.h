@@ -127,7 +127,9 @@ public:
     SerializeThread::EndReason serializeEndReason() const;
     GUID serializeEndClassId() const;
     // Called on the serialize thread for every object read, in stream order.
-    void setObjectObserver(std::function<void(skvObject*)> observer) { observer_ = std::move(observer); }
+    void setObjectObserver(std::function<void(skvObject*)> observer) {
+        observer_ = std::move(observer);
+    }
 
 private:
     std::atomic<int32_t> lastRate_{kInitialRate};

@@ -129,7 +129,8 @@ bool NetworkThread::open(bool* reported) {
         // the pipe's read position past it, where the codec thread begins.
         cache_->truncate(0);
         if (cache_->write(header, sizeof header) != static_cast<int32_t>(sizeof header) ||
-            cache_->read(cachedHeader, sizeof cachedHeader) != static_cast<int32_t>(sizeof header)) {
+            cache_->read(cachedHeader, sizeof cachedHeader) !=
+                static_cast<int32_t>(sizeof header)) {
             abandoned("NetworkThread", "%s: the cache file does not take the stream header",
                       url_.c_str());
             error_.store(-1);

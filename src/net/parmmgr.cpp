@@ -36,8 +36,7 @@ std::unique_ptr<char[]> copyText(const char* text) {
 }
 
 // A diagnostic line for a debugger, not for the user's terminal.
-template <typename... Args>
-void diagnostic(const char* format, Args... args) {
+template <typename... Args> void diagnostic(const char* format, Args... args) {
     char line[2200];
     std::snprintf(line, sizeof line, format, args...);
     OutputDebugStringA(line);

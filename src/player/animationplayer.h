@@ -56,7 +56,7 @@ class skvAnimationPlayer : public skvStageView,
 public:
     static constexpr UINT_PTR kDelayTimer = 100;
     static constexpr uint32_t kSecondLength = 1112; // ms in the frame clock's second
-    static constexpr uint32_t kTicksPerSecond = 60;   // the unit of timeouts and script delays
+    static constexpr uint32_t kTicksPerSecond = 60; // the unit of timeouts and script delays
     static constexpr uint32_t kDeadlineCorrection = 10;
     static constexpr uint32_t kLongestUnsleptWait = 18;
     static constexpr uint32_t kDefaultTimeoutTicks = 10800;

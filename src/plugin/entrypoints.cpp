@@ -93,8 +93,7 @@ int32_t write(NPP instance, NPStream*, int32_t, int32_t length, void*) {
 void print(NPP, NPPrint*) {}
 
 void urlNotify(NPP instance, const char* url, NPReason reason, void* notifyData) {
-    if (CPluginWindow* window = currentWindow(instance))
-        window->urlNotify(url, reason, notifyData);
+    if (CPluginWindow* window = currentWindow(instance)) window->urlNotify(url, reason, notifyData);
 }
 
 } // namespace

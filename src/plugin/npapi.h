@@ -103,8 +103,7 @@ typedef int32_t (*NPP_WriteProc)(NPP instance, NPStream* stream, int32_t offset,
                                  void* buffer);
 typedef void (*NPP_PrintProc)(NPP instance, NPPrint* platformPrint);
 typedef int16_t (*NPP_HandleEventProc)(NPP instance, void* event);
-typedef void (*NPP_URLNotifyProc)(NPP instance, const char* url, NPReason reason,
-                                  void* notifyData);
+typedef void (*NPP_URLNotifyProc)(NPP instance, const char* url, NPReason reason, void* notifyData);
 
 typedef struct NPPluginFuncs {
     uint16_t size;

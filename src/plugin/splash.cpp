@@ -22,15 +22,24 @@ const uint8_t* glyph(char c) {
     static const uint8_t n[] = {0x11, 0x19, 0x15, 0x13, 0x11, 0x11, 0x11};
     static const uint8_t g[] = {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F};
     switch (c) {
-    case 'B': return b;
-    case 'U': return u;
-    case 'F': return f;
-    case 'E': return e;
-    case 'R': return r;
-    case 'I': return i;
-    case 'N': return n;
-    case 'G': return g;
-    default: return nullptr;
+    case 'B':
+        return b;
+    case 'U':
+        return u;
+    case 'F':
+        return f;
+    case 'E':
+        return e;
+    case 'R':
+        return r;
+    case 'I':
+        return i;
+    case 'N':
+        return n;
+    case 'G':
+        return g;
+    default:
+        return nullptr;
     }
 }
 

@@ -108,10 +108,9 @@ bool decodeVox(const uint8_t* data, size_t size, uint32_t outRate, uint32_t outC
     // What decoding holds at once: the coded samples, and the sound at the rate asked for as
     // floats and as 16-bit samples. A few hundred kilobytes of packets can promise an hour at
     // 192000 samples a second, which would take gigabytes.
-    const uint64_t outSamples =
-        uint64_t{h.frames} * outRate / static_cast<uint32_t>(rate) * std::max(h.channels, outChannels);
-    if (outSamples > kMaxDecodedSamples)
-        return fail(error, "sound too long at the rate asked for");
+    const uint64_t outSamples = uint64_t{h.frames} * outRate / static_cast<uint32_t>(rate) *
+                                std::max(h.channels, outChannels);
+    if (outSamples > kMaxDecodedSamples) return fail(error, "sound too long at the rate asked for");
 
     int err = 0;
     std::unique_ptr<OpusDecoder, DecoderFree> dec(opus_decoder_create(

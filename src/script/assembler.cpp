@@ -24,7 +24,6 @@ std::string hashNameHint(const std::string& arg) {
            "own, list the name on a .names line and write it without '#'";
 }
 
-
 struct Literal {
     uint32_t type = 0;
     uint32_t value = 0;

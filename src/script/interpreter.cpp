@@ -135,7 +135,7 @@ void ScriptEngine::execute(Activation& act, const ScriptBlock& block, const Hand
 #define SKV_FORM_CODE_plain(Name) &&L##Name,
 #define SKV_FORM_CODE_operand(Name) &&L##Name##1, &&L##Name##2,
 #define SKV_FORM_CODE(Name, form, code, name, pops, pushes, operand) SKV_FORM_CODE_##form(Name)
-    static const void* const kFormCode[] = {SKV_OPCODES(SKV_FORM_CODE) &&Lbad};
+    static const void* const kFormCode[] = {SKV_OPCODES(SKV_FORM_CODE) && Lbad};
 #undef SKV_FORM_CODE
 #undef SKV_FORM_CODE_operand
 #undef SKV_FORM_CODE_plain

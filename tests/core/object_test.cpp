@@ -41,7 +41,9 @@ public:
 
 struct Other : skvObject {};
 
-skvObject* throwingFactory() { throw CoreError{kErrAllocFailed}; }
+skvObject* throwingFactory() {
+    throw CoreError{kErrAllocFailed};
+}
 
 const ClassRegistration probeReg(kProbeClass, &makeObject<Probe>, "Probe");
 const ClassRegistration throwingReg(kThrowingClass, &throwingFactory, "Throwing");
@@ -51,7 +53,8 @@ const ClassRegistration shadowedNew(kShadowedClass, &makeObject<Probe>, "NewName
 std::vector<uint8_t> storeAll(std::initializer_list<skvObject*> objs) {
     auto* pipe = new MemoryPipe;
     uArchive ar(pipe, uArchive::kStoring);
-    for (auto* o : objs) writeObject(ar, *o);
+    for (auto* o : objs)
+        writeObject(ar, *o);
     return pipe->bytes();
 }
 
@@ -74,7 +77,8 @@ TEST(ObjectIdentity, TextFormAndUniqueIds) {
     EXPECT_FALSE(guidParse("1a90de97-affc-11cf-baf5-0080c80d289", &parsed));
 
     std::set<std::string> ids;
-    for (int i = 0; i < 1000; ++i) ids.insert(guidText(skvObject().objectId));
+    for (int i = 0; i < 1000; ++i)
+        ids.insert(guidText(skvObject().objectId));
     EXPECT_EQ(ids.size(), 1000u);
     skvObject plain;
     EXPECT_TRUE(guidIsNull(plain.classId));
@@ -126,7 +130,7 @@ TEST(ObjectReader, RoundTripKeepsHeaderFields) {
     EXPECT_EQ(q->storedSizeHint, 8);
     EXPECT_EQ(q->flags, 1); // from the reader's temporary header, not the stored object
     EXPECT_EQ(q->hidden, 0);
-    EXPECT_TRUE(r.next()); // the second object starts right after the first
+    EXPECT_TRUE(r.next());  // the second object starts right after the first
     EXPECT_FALSE(r.next()); // end of bytes: null, no message needed
 }
 

@@ -70,7 +70,8 @@ struct Registered {
 
 std::vector<uint8_t> blobBytes(size_t n, uint8_t seed) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>((i * 7 + seed) % 13);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>((i * 7 + seed) % 13);
     return v;
 }
 
@@ -84,7 +85,8 @@ std::vector<uint8_t> rawStream(const std::vector<uint8_t>& content, StreamHeader
 
 std::vector<uint8_t> contentOf(std::initializer_list<skvObject*> objs) {
     MovieWriter w;
-    for (auto* o : objs) w.add(*o);
+    for (auto* o : objs)
+        w.add(*o);
     return w.content();
 }
 
@@ -103,7 +105,8 @@ TEST(StreamFraming, TrailerOnlyStreamPostsEachCodeOnceInOrder) {
     LocalStream s(bytes);
     ASSERT_TRUE(s.run());
     auto st = s.statuses();
-    for (int32_t c = 5001; c <= 5005; ++c) EXPECT_EQ(countOf(st, c), 1) << c;
+    for (int32_t c = 5001; c <= 5005; ++c)
+        EXPECT_EQ(countOf(st, c), 1) << c;
     EXPECT_EQ(countOf(st, statusInt(stsErrorSerialzingObject)), 0);
     EXPECT_GT(indexOf(st, 5002), indexOf(st, 5001));
     EXPECT_GT(indexOf(st, 5002), indexOf(st, 5005));
@@ -178,7 +181,8 @@ TEST(StreamFraming, BytesAfterTheMarkerAreDrainedNeverRead) {
 
 TEST(StreamFraming, ChainEndsTheStreamWithItsBlockConsumed) {
     NChain c;
-    for (int i = 0; i < NChain::kBlockSize; ++i) c.block[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < NChain::kBlockSize; ++i)
+        c.block[i] = static_cast<uint8_t>(i);
     Blob after(blobBytes(4, 1));
     LocalStream s(rawStream(contentOf({&c, &after})));
     ASSERT_TRUE(s.run());
@@ -212,7 +216,8 @@ TEST(StreamFailures, WrongMagicUnknownClassAndCorruptDeflate) {
     EXPECT_EQ(countOf(u.statuses(), statusInt(stsErrorSerialzingObject)), 1);
 
     std::vector<uint8_t> garbage = StreamHeader{}.encode();
-    for (int i = 0; i < 5000; ++i) garbage.push_back(static_cast<uint8_t>(i * 131 + 7));
+    for (int i = 0; i < 5000; ++i)
+        garbage.push_back(static_cast<uint8_t>(i * 131 + 7));
     testing::internal::CaptureStdout();
     LocalStream g(garbage);
     ASSERT_TRUE(g.run());
@@ -285,7 +290,8 @@ TEST(DumpCommand, ListsObjectsAndTellsHowTheStreamEnded) {
         std::rewind(f);
         std::string text;
         char buf[512];
-        while (std::fgets(buf, sizeof buf, f)) text += buf;
+        while (std::fgets(buf, sizeof buf, f))
+            text += buf;
         std::fclose(f);
         return text;
     };

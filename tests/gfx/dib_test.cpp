@@ -16,7 +16,8 @@ namespace {
 struct StoredForm {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(skvObject::kHeaderSize, 0);
     StoredForm& tag(const char* t) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(t[i]));
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(t[i]));
         return *this;
     }
     StoredForm& i32(int32_t v) {
@@ -111,7 +112,8 @@ TEST(DibColourCount, FollowsBitCountAndColoursUsed) {
 
 TEST(DibColours, FirstDrawGivesRawBitmapsTheirColours) {
     RGBQUAD stage[256];
-    for (int i = 0; i < 256; ++i) stage[i] = rgb(i, i, 0);
+    for (int i = 0; i < 256; ++i)
+        stage[i] = rgb(i, i, 0);
     auto eight = bitmapOf({{3, 4}});
     ASSERT_EQ(eight->fillColoursForFirstDraw(-1, stage), 1);
     EXPECT_TRUE(sameColour(eight->colours()[4], rgb(4, 4, 0)));

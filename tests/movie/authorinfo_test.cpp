@@ -55,7 +55,8 @@ TEST(AuthorInfo, LongTextsAreCutAndTheRestOfTheBodyStillReads) {
     auto bytes = storedBytes([&](uArchive& ar) {
         ar.writeInt32(0);
         ar.writeString(longText.c_str());
-        for (int i = 0; i < 4; ++i) ar.writeString(nullptr);
+        for (int i = 0; i < 4; ++i)
+            ar.writeString(nullptr);
         const uint8_t a[8] = {1, 1, 1, 1, 1, 1, 1, 1};
         ar.write(a, 8);
         ar.writeInt32(5);

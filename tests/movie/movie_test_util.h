@@ -48,7 +48,8 @@ public:
     FrameString& frame(const std::vector<Record>& records) {
         std::vector<uint8_t> body;
         for (const Record& r : records) {
-            put16(body, r.count != Record::kSizeOfBytes ? r.count : static_cast<int32_t>(r.bytes.size()));
+            put16(body,
+                  r.count != Record::kSizeOfBytes ? r.count : static_cast<int32_t>(r.bytes.size()));
             put16(body, r.offset);
             body.insert(body.end(), r.bytes.begin(), r.bytes.end());
         }
@@ -136,8 +137,8 @@ public:
         log_->push_back("shape " + std::to_string(kind) + " @" + std::to_string(channel.left()));
     }
     void runTransition(int32_t effect, int32_t chunk, int32_t ms, int32_t parameter) override {
-        log_->push_back("transition " + std::to_string(effect) + " " + std::to_string(chunk) +
-                        " " + std::to_string(ms) + " " + std::to_string(parameter));
+        log_->push_back("transition " + std::to_string(effect) + " " + std::to_string(chunk) + " " +
+                        std::to_string(ms) + " " + std::to_string(parameter));
     }
 
 private:

@@ -11,11 +11,21 @@ using namespace skv::test;
 namespace {
 
 // Sprite 1 is channel 2.
-Record spriteCast(int sprite, int16_t member) { return {at(sprite + 1, 6), le16(member)}; }
-Record spriteLeft(int sprite, int16_t left) { return {at(sprite + 1, 10), le16(left)}; }
-Record spriteType(int sprite, uint8_t type) { return {at(sprite + 1, 0), {type}}; }
-Record tempoByte(uint8_t t) { return {at(0, 5), {t}}; }
-Record sound(int16_t member) { return {at(0, 6), le16(member)}; }
+Record spriteCast(int sprite, int16_t member) {
+    return {at(sprite + 1, 6), le16(member)};
+}
+Record spriteLeft(int sprite, int16_t left) {
+    return {at(sprite + 1, 10), le16(left)};
+}
+Record spriteType(int sprite, uint8_t type) {
+    return {at(sprite + 1, 0), {type}};
+}
+Record tempoByte(uint8_t t) {
+    return {at(0, 5), {t}};
+}
+Record sound(int16_t member) {
+    return {at(0, 6), le16(member)};
+}
 
 struct Fixture {
     Log log;
@@ -24,7 +34,8 @@ struct Fixture {
     skvScore score;
 
     Fixture(const FrameString& frames, std::initializer_list<int32_t> members) {
-        for (int32_t n : members) stream.addMember(n, new RecordingMember(&log, n));
+        for (int32_t n : members)
+            stream.addMember(n, new RecordingMember(&log, n));
         score.attachStream(&stream);
         score.setScoreData(frames.bytes());
         score.rewind();
@@ -53,8 +64,8 @@ TEST(Render, ChangedChannelsMarkTheirOldAndNewAreas) {
     EXPECT_EQ(t.render(), (Log{"draw 7 @20", "dirty 7", "place 5 @20", "draw 6 @1"}));
     // A forced redraw marks every channel with a member.
     t.score.requestRedraw();
-    EXPECT_EQ(t.render(), (Log{"draw 7 @20", "dirty 7", "place 7 @20", "draw 6 @1", "dirty 6",
-                               "place 6 @1"}));
+    EXPECT_EQ(t.render(),
+              (Log{"draw 7 @20", "dirty 7", "place 7 @20", "draw 6 @1", "dirty 6", "place 6 @1"}));
     EXPECT_EQ(t.render(), (Log{"draw 7 @20", "draw 6 @1"}));
 }
 
@@ -110,16 +121,16 @@ TEST(Render, PaletteAndSoundChannels) {
 }
 
 TEST(Render, TempoBytes) {
-    for (auto [byte, expected] : std::initializer_list<std::pair<uint8_t, Log>>{
-             {30, {"tempo 30"}},
-             {60, {"tempo 60"}},
-             {61, {}},
-             {0, {}},
-             {128, {"wait 128"}},
-             {135, {"wait 135"}},
-             {191, {}},
-             {200, {"wait 200"}},
-             {255, {"wait 255"}}}) {
+    for (auto [byte, expected] :
+         std::initializer_list<std::pair<uint8_t, Log>>{{30, {"tempo 30"}},
+                                                        {60, {"tempo 60"}},
+                                                        {61, {}},
+                                                        {0, {}},
+                                                        {128, {"wait 128"}},
+                                                        {135, {"wait 135"}},
+                                                        {191, {}},
+                                                        {200, {"wait 200"}},
+                                                        {255, {"wait 255"}}}) {
         Fixture t(FrameString().frame({tempoByte(byte)}), {});
         EXPECT_EQ(t.render(), expected) << int(byte);
     }

@@ -74,7 +74,8 @@ TEST(Advance, AJumpBackwardsDecodesFromTheStart) {
     }
     score.setScoreData(f.bytes());
     score.rewind();
-    for (int i = 0; i < 3; ++i) score.nextFrame();
+    for (int i = 0; i < 3; ++i)
+        score.nextFrame();
     ASSERT_EQ(score.frameNumber(), 4);
     EXPECT_EQ(score.nextFrame(), 1);
     EXPECT_EQ(score.frameNumber(), 2);
@@ -324,12 +325,12 @@ TEST(FrameActions, FiringShowsAndHidesMembersAndStopsScorelets) {
     score.addScorelet(s);
     const int32_t minus = 0x3FFFFFFF; // -1 in 30 bits, tagged bits above ignored
     score.frameActions().assign({
-        {0, 2},                                // frame 2:
+        {0, 2},                                               // frame 2:
         {2, static_cast<int32_t>(0xC0000000u | (minus - 4))}, // hide member 5
-        {1, -6},                               // show member 6
-        {3, 8},                                // stop the scorelet of trigger 8
-        {0, 3},                                // frame 3:
-        {1, -5},                               // show member 5
+        {1, -6},                                              // show member 6
+        {3, 8},                                               // stop the scorelet of trigger 8
+        {0, 3},                                               // frame 3:
+        {1, -5},                                              // show member 5
     });
     score.fireFrameActions(2);
     EXPECT_EQ(a->hidden, 1);
@@ -363,7 +364,8 @@ TEST(Members, NumbersNameObjectsInTheStore) {
     EXPECT_EQ(id.Data1, 300u);
     EXPECT_EQ(id.Data2, 300);
     EXPECT_EQ(id.Data3, 300);
-    for (uint8_t b : id.Data4) EXPECT_EQ(b, 0x2C);
+    for (uint8_t b : id.Data4)
+        EXPECT_EQ(b, 0x2C);
     const GUID neg = memberGuid(int16_t{-101});
     EXPECT_EQ(neg.Data1, 0xFFFFFF9Bu);
     EXPECT_EQ(neg.Data2, 0xFF9B);

@@ -18,7 +18,8 @@ using namespace skv::test;
 namespace {
 
 void put32(std::vector<uint8_t>& v, int32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>((x >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        v.push_back(static_cast<uint8_t>((x >> (8 * i)) & 0xFF));
 }
 
 // A score body as a stream carries it (after the object header).
@@ -51,7 +52,8 @@ struct Body {
         }
         put32(v, static_cast<int32_t>(scorelets.size()));
         for (const auto& s : scorelets)
-            for (int32_t x : s) put32(v, x);
+            for (int32_t x : s)
+                put32(v, x);
         return v;
     }
 };

@@ -69,8 +69,8 @@ TEST(Scorelets, MaxLayerIsTheHighestChannelAnyFrameUses) {
 TEST(Scorelets, FinishingLoopsOrEndsByMode) {
     skvScore score;
     score.setScoreData(memberFrames(4));
-    for (int32_t mode : {skvScorelet::kStartsItself, skvScorelet::kIdle,
-                         skvScorelet::kMadeForClick, skvScorelet::kOneShot}) {
+    for (int32_t mode : {skvScorelet::kStartsItself, skvScorelet::kIdle, skvScorelet::kMadeForClick,
+                         skvScorelet::kOneShot}) {
         skvScorelet s;
         s.mode = mode;
         s.cutFrames(score, 2);
@@ -138,7 +138,8 @@ TEST(Scorelets, ARunningTriggerEndsWithItsScorelet) {
 TEST(Scorelets, RenderingDrawsActiveOnesAndErasesStoppedOnes) {
     Log log;
     StoreStream stream;
-    for (int n : {11, 12, 13, 14}) stream.addMember(n, new RecordingMember(&log, n));
+    for (int n : {11, 12, 13, 14})
+        stream.addMember(n, new RecordingMember(&log, n));
     RecordingStage stage(&log);
     skvScore score;
     score.attachStream(&stream);

@@ -46,7 +46,9 @@ inline void registerNetBlob() {
     registerCoreClasses();
 }
 
-inline GUID blobId(uint32_t i) { return GUID{0xB10B0000u + i, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}}; }
+inline GUID blobId(uint32_t i) {
+    return GUID{0xB10B0000u + i, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+}
 
 // A movie of `count` blobs of `size` barely compressible bytes each; `seed` varies content and
 // movie identifier, so two seeds give two different headers.
@@ -78,7 +80,8 @@ inline std::string tempDir() {
 
 inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(f.good()) << path;
 }
 

@@ -115,9 +115,9 @@ TEST_F(MovieStreamTest, FullTransferPostsEveryPhaseInOrderAndDeliversEveryObject
 
     const auto& c = r.codes;
     EXPECT_EQ(c.front(), statusInt(stsInternetThreadStarted));
-    for (StatusCode k : {stsServerConnectionEstablished, stsCodecThreadStarted, stsSerializeThreadStarted,
-                         stsBufferingComplete, stsInternetThreadStopped, stsCodecThreadStopped,
-                         stsSerializeThreadStopped})
+    for (StatusCode k : {stsServerConnectionEstablished, stsCodecThreadStarted,
+                         stsSerializeThreadStarted, stsBufferingComplete, stsInternetThreadStopped,
+                         stsCodecThreadStopped, stsSerializeThreadStopped})
         EXPECT_EQ(std::count(c.begin(), c.end(), statusInt(k)), 1) << k;
     EXPECT_LT(indexOf(c, stsServerConnectionEstablished), indexOf(c, stsCodecThreadStarted));
     EXPECT_LT(indexOf(c, stsCodecThreadStarted), indexOf(c, stsCodecThreadStopped));
@@ -205,7 +205,8 @@ TEST_F(MovieStreamTest, WrongMagicIsReportedThenTheNetworkThreadEnds) {
     MovieStream s(url().c_str(), false);
     cachePath = s.cachePath();
     StreamRun r = play(s, q);
-    EXPECT_EQ(r.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), statusInt(stsBadStreamHeader),
+    EXPECT_EQ(r.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted),
+                                             statusInt(stsBadStreamHeader),
                                              statusInt(stsInternetThreadStopped)}));
 }
 
@@ -214,7 +215,8 @@ TEST_F(MovieStreamTest, MissingFileAndCutStreamEndWithTheirErrors) {
         StatusQueue q;
         MovieStream s(url().c_str(), false); // nothing written at moviePath
         StreamRun r = play(s, q);
-        EXPECT_EQ(r.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), statusInt(stsUnknownError),
+        EXPECT_EQ(r.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted),
+                                                 statusInt(stsUnknownError),
                                                  statusInt(stsInternetThreadStopped)}));
     }
     {
@@ -234,8 +236,8 @@ TEST_F(MovieStreamTest, CacheHeldByAnotherReaderFailsConstructionAndSaysSoOnStar
     writeBytes(moviePath, makeMovie(2, 100, 8));
     cachePath = cachePathForUrl(url().c_str());
     writeBytes(cachePath, {});
-    HANDLE other = CreateFileA(cachePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE other = CreateFileA(cachePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     StatusQueue q;
     MovieStream s(url().c_str(), true);

@@ -12,8 +12,8 @@
 
 #include "loopback_server.h"
 #include "net/serversource.h"
-#include "net/statuscodes.h"
 #include "net/source.h"
+#include "net/statuscodes.h"
 #include "platform/clock.h"
 
 namespace {
@@ -153,9 +153,9 @@ TEST(ServerSourceUrl, HostPortAndPathComeFromTheUrl) {
     EXPECT_STREQ(c->host(), "host");
     EXPECT_STREQ(c->path(), "");
     // A port that cannot be one makes the address invalid: no connection to any port is tried.
-    for (const char* bad : {"qmsp://host:99999/m.qms", "qmsp://host:0/m.qms", "qmsp://host:/m",
-                            "qmsp://host:80x/m.qms", "qmsp://host:http/m.qms",
-                            "qmsp://127.0.0.1:4294967297/m"}) {
+    for (const char* bad :
+         {"qmsp://host:99999/m.qms", "qmsp://host:0/m.qms", "qmsp://host:/m",
+          "qmsp://host:80x/m.qms", "qmsp://host:http/m.qms", "qmsp://127.0.0.1:4294967297/m"}) {
         SourcePtr v(skv::openSource(bad));
         auto* bs = static_cast<ServerSource*>(v.get());
         EXPECT_TRUE(bs->badPort()) << bad;

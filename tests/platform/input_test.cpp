@@ -114,10 +114,9 @@ TEST_F(Input, AScriptArrivesAsWindowMessagesAtItsVirtualTimes) {
     // the key's release, which is input. The pointer moves to the click at 200 before the
     // button goes down; the right click at 300 is where it already is.
     std::vector<std::pair<UINT, DWORD>> want{
-        {WM_MOUSEMOVE, 100},   {WM_MOUSEMOVE, 200},   {WM_LBUTTONDOWN, 200},
-        {WM_LBUTTONUP, 200},   {WM_KEYDOWN, 300},
-        {WM_RBUTTONDOWN, 300}, {WM_RBUTTONUP, 300},   {WM_KEYDOWN, 400},   {WM_CHAR, 400},
-        {WM_KEYUP, 400},       {WM_KEYUP, 800}};
+        {WM_MOUSEMOVE, 100}, {WM_MOUSEMOVE, 200},   {WM_LBUTTONDOWN, 200}, {WM_LBUTTONUP, 200},
+        {WM_KEYDOWN, 300},   {WM_RBUTTONDOWN, 300}, {WM_RBUTTONUP, 300},   {WM_KEYDOWN, 400},
+        {WM_CHAR, 400},      {WM_KEYUP, 400},       {WM_KEYUP, 800}};
     EXPECT_EQ(got, want);
     auto of = [](UINT msg) { return messageLog().of(msg).front(); };
     EXPECT_EQ(of(WM_MOUSEMOVE).lParam, MAKELPARAM(10, 10)); // client coordinates of the stage

@@ -269,7 +269,9 @@ TEST(EngineSound, PuppetSoundStopsTheSoundAtOnceAndStartsItsMemberEvenWhenItWasP
     // used to stay silent); then the other sound, the loop stopped at once for it.
     ASSERT_EQ(r.played.size(), 3u);
     EXPECT_EQ(r.played[0].startMs, r.frameTimes[2]);
-    const auto heard = [](const platform::PlayedWave& w) { return w.samples.size() * 1000 / 11025; };
+    const auto heard = [](const platform::PlayedWave& w) {
+        return w.samples.size() * 1000 / 11025;
+    };
     EXPECT_LE(heard(r.played[0]), r.frameTimes[2] - r.frameTimes[2] + 1);
     EXPECT_EQ(r.played[1].startMs, r.frameTimes[3]);
     EXPECT_EQ(std::vector<uint8_t>(r.played[1].samples.begin(), r.played[1].samples.begin() + 551),

@@ -43,9 +43,9 @@ TEST(EmbedSource, FileThatCannotBeReadGivesNoAddress) {
 
 TEST(BufferingProgress, NeverGoesBackAndNeverPasses100) {
     using skv::plugin::nextProgressPercent;
-    EXPECT_EQ(nextProgressPercent(0, 500, 0), 0);       // target not known yet
+    EXPECT_EQ(nextProgressPercent(0, 500, 0), 0); // target not known yet
     EXPECT_EQ(nextProgressPercent(0, 500, 2000), 25);
-    EXPECT_EQ(nextProgressPercent(25, 100, 2000), 25);  // a smaller sample shows no step back
+    EXPECT_EQ(nextProgressPercent(25, 100, 2000), 25); // a smaller sample shows no step back
     EXPECT_EQ(nextProgressPercent(25, 9000, 2000), 100);
     // A byte count near the 32-bit limit does not overflow the product.
     EXPECT_EQ(nextProgressPercent(0, 0x7FFFFFFF, 0x7FFFFFFF), 100);

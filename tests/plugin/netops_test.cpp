@@ -49,8 +49,7 @@ protected:
         }
     }
     // Runs the browser's thread until `done` holds (at most 60 s of virtual time).
-    template <typename F>
-    bool pumpUntil(F done) {
+    template <typename F> bool pumpUntil(F done) {
         const uint64_t until = skv::platform::clockNowMs() + 60000;
         while (!done()) {
             pumpOnce();

@@ -7,10 +7,10 @@
 using namespace skvplay;
 
 TEST(Page, EmbedAttributesKeepOrderCaseAndQuoting) {
-    const auto embeds = parseEmbeds(
-        "<html><body><!-- <embed src=hidden.skm> -->\n"
-        "<EMBED SRC=\"movie.skm\" WIDTH=320 Height='240' sw1=\"a b\" autostart>\n"
-        "<embedded src=x.skm><embed src=other.txt type=text/plain></body>");
+    const auto embeds =
+        parseEmbeds("<html><body><!-- <embed src=hidden.skm> -->\n"
+                    "<EMBED SRC=\"movie.skm\" WIDTH=320 Height='240' sw1=\"a b\" autostart>\n"
+                    "<embedded src=x.skm><embed src=other.txt type=text/plain></body>");
     ASSERT_EQ(embeds.size(), 2u);
     const auto& a = embeds[0].attributes;
     ASSERT_EQ(a.size(), 5u);

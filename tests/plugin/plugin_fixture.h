@@ -41,8 +41,7 @@ inline HMODULE pluginModule() {
     return m;
 }
 
-template <typename F>
-F pluginExport(const char* name) {
+template <typename F> F pluginExport(const char* name) {
     return reinterpret_cast<F>(GetProcAddress(pluginModule(), name));
 }
 

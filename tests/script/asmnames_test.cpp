@@ -98,10 +98,10 @@ TEST(AsmNames, EachInstructionTakesTheNamesItsOperandStandsFor) {
     }
     EXPECT_EQ(assemble("pushInt", "SpriteBlend"), (std::vector<uint8_t>{op1(opPushInt), 28}));
     // Every other operand is a number (or, for a jump, a label) and no name stands for it.
-    for (const char* i : {"argList", "argListNoResult", "pushLiteral", "pushVarRef", "pushProperty",
-                          "pushParam", "pushLocal", "popProperty", "popParam", "popLocal",
-                          "callLocal", "callIndirect", "setField", "putChunk", "deleteChunk",
-                          "peek", "drop"}) {
+    for (const char* i :
+         {"argList", "argListNoResult", "pushLiteral", "pushVarRef", "pushProperty", "pushParam",
+          "pushLocal", "popProperty", "popParam", "popLocal", "callLocal", "callIndirect",
+          "setField", "putChunk", "deleteChunk", "peek", "drop"}) {
         EXPECT_TRUE(assemble(i, "go").empty()) << i;
         EXPECT_EQ(assemble(i, "3"), (std::vector<uint8_t>{uint8_t(opcodeNamed(i)), 3})) << i;
     }

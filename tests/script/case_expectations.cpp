@@ -19,7 +19,7 @@ struct TypeWord {
     uint32_t type;
 };
 constexpr TypeWord kTypeWords[] = {
-    {"none", vtNone},     {"string", vtString}, {"void", vtVoid},   {"object", vtObject},
+    {"none", vtNone},       {"string", vtString}, {"void", vtVoid},   {"object", vtObject},
     {"integer", vtInteger}, {"symbol", vtSymbol}, {"float", vtFloat}, {"literal", vtLiteral},
 };
 
@@ -89,8 +89,8 @@ public:
         size_t digits = 0;
         for (; p < s_.size() && std::isxdigit(uchar(s_[p])); ++p, ++digits) {
             if (base == 10 && !std::isdigit(uchar(s_[p]))) break;
-            int d = std::isdigit(uchar(s_[p])) ? s_[p] - '0'
-                                               : std::tolower(uchar(s_[p])) - 'a' + 10;
+            int d =
+                std::isdigit(uchar(s_[p])) ? s_[p] - '0' : std::tolower(uchar(s_[p])) - 'a' + 10;
             if (v <= (int64_t(1) << 32)) v = v * base + d; // past that it only has to be too big
         }
         if (digits == 0 || (p < s_.size() && (std::isalnum(uchar(s_[p])) || s_[p] == '_'))) {
@@ -122,11 +122,21 @@ public:
             if (pos_ >= s_.size()) break;
             char e = s_[pos_++];
             switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'x':
                 if (pos_ + 2 <= s_.size() && std::isxdigit(uchar(s_[pos_])) &&
                     std::isxdigit(uchar(s_[pos_ + 1]))) {
@@ -192,7 +202,8 @@ std::optional<CaseValue> readValue(Reader& r, const char* what) {
     for (const TypeWord& k : kTypeWords)
         if (w == k.word) tw = &k;
     if (!tw) {
-        r.fail("expected a value " + std::string(what) + " (a number, a quoted text, integer N, "
+        r.fail("expected a value " + std::string(what) +
+               " (a number, a quoted text, integer N, "
                "string \"t\", literal \"t\", symbol N, object N, float, void or none), not '" +
                (w.empty() ? r.rest() : w) + "'");
         return std::nullopt;
@@ -346,8 +357,10 @@ size_t commentStart(std::string_view line, std::string_view marker) {
     bool inText = false;
     for (size_t i = 0; i < line.size(); ++i) {
         if (inText) {
-            if (line[i] == '\\') ++i;
-            else if (line[i] == '"') inText = false;
+            if (line[i] == '\\')
+                ++i;
+            else if (line[i] == '"')
+                inText = false;
         } else if (line[i] == '"') {
             inText = true;
         } else if (line.substr(i, marker.size()) == marker) {
@@ -369,11 +382,21 @@ std::string describe(uint32_t type, int32_t num, std::string_view text) {
     std::string escaped;
     for (char c : text) {
         switch (c) {
-        case '"': escaped += "\\\""; break;
-        case '\\': escaped += "\\\\"; break;
-        case '\n': escaped += "\\n"; break;
-        case '\r': escaped += "\\r"; break;
-        case '\t': escaped += "\\t"; break;
+        case '"':
+            escaped += "\\\"";
+            break;
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 const char* hex = "0123456789ABCDEF";
@@ -386,17 +409,28 @@ std::string describe(uint32_t type, int32_t num, std::string_view text) {
         }
     }
     switch (type) {
-    case vtInteger: return std::to_string(num);
-    case vtString: return "\"" + escaped + "\"";
-    case vtLiteral: return "literal \"" + escaped + "\"";
-    case vtNone: return "none";
-    case vtVoid: return "void";
-    case vtFloat: return num ? "float " + std::to_string(num) : "float";
-    case vtSymbol: return "symbol " + std::to_string(num);
-    case vtObject: return "object " + std::to_string(num);
-    case vtPoint: return "point";
-    case vtRect: return "rect";
-    default: return "type " + std::to_string(type) + " " + std::to_string(num);
+    case vtInteger:
+        return std::to_string(num);
+    case vtString:
+        return "\"" + escaped + "\"";
+    case vtLiteral:
+        return "literal \"" + escaped + "\"";
+    case vtNone:
+        return "none";
+    case vtVoid:
+        return "void";
+    case vtFloat:
+        return num ? "float " + std::to_string(num) : "float";
+    case vtSymbol:
+        return "symbol " + std::to_string(num);
+    case vtObject:
+        return "object " + std::to_string(num);
+    case vtPoint:
+        return "point";
+    case vtRect:
+        return "rect";
+    default:
+        return "type " + std::to_string(type) + " " + std::to_string(num);
     }
 }
 

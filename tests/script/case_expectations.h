@@ -29,14 +29,14 @@ enum class StepKind {
 
 struct Step {
     StepKind kind = StepKind::kReturns;
-    int line = 0; // the expectation's own line in the file
+    int line = 0;            // the expectation's own line in the file
     int32_t handler = 0;     // the handler's index in the script ...
     std::string handlerName; // ... or, when not empty, its name (the first handler so named)
     std::vector<CaseValue> args;
     CaseValue value;
     int32_t code = 0;
     bool completes = true;
-    std::string global;       // a name, or a nameId written as a number
+    std::string global; // a name, or a nameId written as a number
     int errorLine = 0;
     std::string errorMessage; // a part of the error's message, or empty
 };

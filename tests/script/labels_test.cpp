@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "host_fixture.h"
 #include "script/framelabels.h"
 #include "script/nametables.h"
-#include "host_fixture.h"
 
 using namespace skv;
 

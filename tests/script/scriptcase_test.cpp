@@ -173,15 +173,21 @@ int32_t ScriptCase::nameId(const std::string& nameOrNumber, int line) {
 
 bool ScriptCase::toScriptValue(const CaseValue& v, int line, ScriptValue* out) {
     switch (v.type) {
-    case vtString: *out = makeString(v.text); return true;
-    case vtLiteral: *out = ScriptValue::borrowed(v.text.c_str()); return true;
+    case vtString:
+        *out = makeString(v.text);
+        return true;
+    case vtLiteral:
+        *out = ScriptValue::borrowed(v.text.c_str());
+        return true;
     case vtSymbol: {
         int32_t id = v.name.empty() ? v.num : nameId(v.name, line);
         if (id < 0 && !v.name.empty()) return false;
         *out = ScriptValue::of(vtSymbol, id);
         return true;
     }
-    default: *out = ScriptValue::of(v.type, v.num); return true;
+    default:
+        *out = ScriptValue::of(v.type, v.num);
+        return true;
     }
 }
 
@@ -258,8 +264,8 @@ void ScriptCase::runStep(const Step& given) {
                                   describe(o.value.type, o.value.num, o.value.text) +
                                   "; expected " + describe(st.value));
             else if (o.leftOnStack != 0)
-                fail(st.line, who + " left " + std::to_string(o.leftOnStack) +
-                                  " values on the stack");
+                fail(st.line,
+                     who + " left " + std::to_string(o.leftOnStack) + " values on the stack");
         } else if (!o.raised) {
             fail(st.line,
                  who + " ended without an error; expected error " + std::to_string(st.code));
@@ -291,7 +297,8 @@ void ScriptCase::runStep(const Step& given) {
                               describe(st.value));
         return;
     }
-    case StepKind::kAssemblyError: return; // checked when the text was compiled
+    case StepKind::kAssemblyError:
+        return; // checked when the text was compiled
     }
 }
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "logger.h"
-#include "saved_env.h"
 #include "net/serversource.h"
 #include "net/source.h"
 #include "options.h"
 #include "platform/clock.h"
+#include "saved_env.h"
 #include "server.h"
 
 namespace fs = std::filesystem;

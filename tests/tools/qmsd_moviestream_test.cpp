@@ -14,13 +14,13 @@
 #include "core/objectmanager.h"
 #include "core/status.h"
 #include "logger.h"
-#include "saved_env.h"
 #include "net/moviestream.h"
 #include "net/netclasses.h"
 #include "net/statussink.h"
 #include "options.h"
 #include "platform/clock.h"
 #include "platform/winsock.h"
+#include "saved_env.h"
 #include "server.h"
 
 using namespace skv;
@@ -173,7 +173,8 @@ TEST_F(QmsdMovieStream, WholeMovieOverTheNativeProtocol) {
 TEST_F(QmsdMovieStream, SilentNativePortFallsBackToHttpThroughTheProxy) {
     options_.ignoreNative = true;
     start();
-    setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(server_->httpPort()) + "/").c_str(), 1);
+    setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(server_->httpPort()) + "/").c_str(),
+           1);
     StatusQueue q;
     MovieStream s(url_.c_str(), false);
     Outcome o = play(s, q);
@@ -212,13 +213,14 @@ TEST_F(QmsdMovieStream, CutTransferResumesFromThePersistentCache) {
     EXPECT_EQ(s.serializeEndReason(), SerializeThread::EndReason::Marker);
     // After the header check, the movie is asked for again from the end of the cached part,
     // and exactly the missing tail is sent.
-    std::string resumed = "offset=" + std::to_string(partial.size()) + " length=" +
-                          std::to_string(movie_.size()) + " sent=" +
-                          std::to_string(movie_.size() - partial.size());
+    std::string resumed = "offset=" + std::to_string(partial.size()) +
+                          " length=" + std::to_string(movie_.size()) +
+                          " sent=" + std::to_string(movie_.size() - partial.size());
     bool found = false;
     for (const std::string& l : logLines())
         found = found || l.find(resumed) != std::string::npos;
-    EXPECT_TRUE(found) << "no request line with " << resumed << " in " << ::testing::PrintToString(logLines());
+    EXPECT_TRUE(found) << "no request line with " << resumed << " in "
+                       << ::testing::PrintToString(logLines());
     s.stop();
     EXPECT_EQ(readBytes(cachePathForUrl(url_.c_str())), movie_);
 }
@@ -230,7 +232,8 @@ TEST_F(QmsdMovieStream, MissingMovieAndRefusedPortGiveTheirStatuses) {
         std::string missing = url_.substr(0, url_.rfind('/')) + "/none.skm";
         MovieStream s(missing.c_str(), false);
         Outcome o = play(s, q);
-        EXPECT_EQ(o.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), static_cast<int32_t>(0x80000FAC),
+        EXPECT_EQ(o.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted),
+                                                 static_cast<int32_t>(0x80000FAC),
                                                  statusInt(stsInternetThreadStopped)}));
     }
     server_->stop();
@@ -242,7 +245,8 @@ TEST_F(QmsdMovieStream, MissingMovieAndRefusedPortGiveTheirStatuses) {
         StatusQueue q;
         MovieStream s(url_.c_str(), false);
         Outcome o = play(s, q);
-        EXPECT_EQ(o.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted), static_cast<int32_t>(0x80000FB4),
+        EXPECT_EQ(o.codes, (std::vector<int32_t>{statusInt(stsInternetThreadStarted),
+                                                 static_cast<int32_t>(0x80000FB4),
                                                  statusInt(stsInternetThreadStopped)}));
         EXPECT_GE(platform::clockNowMs() - 1000000, 30000u);
     }

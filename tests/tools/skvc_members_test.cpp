@@ -66,7 +66,6 @@ std::vector<uint8_t> tone(int n) {
     return d;
 }
 
-
 TEST_F(MemberTest, ShapeKeepsKindAndPatternAndItsSpritesCarrySizeColoursAndOutline) {
     MemorySource s = sourceWith(std::string(kStage) + R"(
 [[member]]

@@ -57,7 +57,8 @@ bool isUrl(const std::string& s) {
 }
 
 void printHeader(const GUID& movieId, int32_t streamVersion, std::FILE* out) {
-    std::fprintf(out, "movie %s  stream version %d\n", skv::guidText(movieId).c_str(), streamVersion);
+    std::fprintf(out, "movie %s  stream version %d\n", skv::guidText(movieId).c_str(),
+                 streamVersion);
 }
 
 // The object lines and the verdict on how the stream ended.
@@ -75,13 +76,15 @@ int printObjects(const std::vector<skv::skvObject*>& objects, skv::SerializeThre
                      objects.size());
         return kDumpOk;
     case SerializeThread::EndReason::UnknownClass:
-        std::fprintf(out, "end: object %zu has an unknown class %s; the stream cannot be read "
-                          "past it\n",
+        std::fprintf(out,
+                     "end: object %zu has an unknown class %s; the stream cannot be read "
+                     "past it\n",
                      objects.size(), skv::guidText(endClassId).c_str());
         return kDumpUnknownClass;
     default:
-        std::fprintf(out, "end: the stream stops after %zu objects without an end marker "
-                          "(truncated or corrupt)\n",
+        std::fprintf(out,
+                     "end: the stream stops after %zu objects without an end marker "
+                     "(truncated or corrupt)\n",
                      objects.size());
         return kDumpTruncated;
     }
@@ -125,7 +128,8 @@ bool parseReceiveTimeout(const std::string& text, uint32_t* milliseconds) {
 int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out) {
     skv::LocalStream stream(bytes);
     if (!stream.run()) {
-        std::fprintf(out, "not a movie stream: it does not begin with the 32-byte \"QMS \" header\n");
+        std::fprintf(out,
+                     "not a movie stream: it does not begin with the 32-byte \"QMS \" header\n");
         return kDumpNotAStream;
     }
     printHeader(stream.header().movieId, stream.header().streamVersion, out);
@@ -200,7 +204,8 @@ int dumpUrl(const std::string& url, const DumpUrlOptions& options, std::FILE* ou
     int status;
     {
         NMTX_SCOPED(guard, &objectsLock);
-        status = printObjects(objects, stream.serializeEndReason(), stream.serializeEndClassId(), out);
+        status =
+            printObjects(objects, stream.serializeEndReason(), stream.serializeEndClassId(), out);
     }
     stream.stop();
     if (failed && status == kDumpOk) status = kDumpFetchFailed;
@@ -240,14 +245,16 @@ int dumpCommand(const std::vector<std::string>& args) {
             }
             urlOnly = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "skvc dump: unknown option '%s' (see 'skvc dump --help')\n", a.c_str());
+            std::fprintf(stderr, "skvc dump: unknown option '%s' (see 'skvc dump --help')\n",
+                         a.c_str());
             return kDumpUsage;
         } else {
             rest.push_back(a);
         }
     }
     if (rest.size() != 1) {
-        std::fputs("skvc dump: give exactly one movie file or URL, e.g. 'skvc dump demo.skm'\n", stderr);
+        std::fputs("skvc dump: give exactly one movie file or URL, e.g. 'skvc dump demo.skm'\n",
+                   stderr);
         return kDumpUsage;
     }
     if (isUrl(rest[0])) return dumpUrl(rest[0], options, stdout, stderr);

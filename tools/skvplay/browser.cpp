@@ -100,8 +100,7 @@ bool Browser::loadPlugin(std::string* error) {
     }
     auto getEntryPoints =
         reinterpret_cast<NP_GetEntryPointsFunc>(GetProcAddress(module_, "NP_GetEntryPoints"));
-    auto initialize =
-        reinterpret_cast<NP_InitializeFunc>(GetProcAddress(module_, "NP_Initialize"));
+    auto initialize = reinterpret_cast<NP_InitializeFunc>(GetProcAddress(module_, "NP_Initialize"));
     shutdown_ = reinterpret_cast<NP_ShutdownFunc>(GetProcAddress(module_, "NP_Shutdown"));
     if (!getEntryPoints || !initialize || !shutdown_) {
         *error = options_.pluginName + " is not a plug-in: its entry points are missing";
@@ -174,9 +173,9 @@ bool Browser::openPage(const std::vector<EmbedElement>& embeds, const std::strin
         }
         const std::string* type = e->find("type");
         std::string mime = type ? *type : "application/vnd.skyvora";
-        NPError r = plugin_.newp(mime.data(), &inst->npp, NP_EMBED,
-                                 static_cast<int16_t>(argn.size()), argn.data(), argv.data(),
-                                 nullptr);
+        NPError r =
+            plugin_.newp(mime.data(), &inst->npp, NP_EMBED, static_cast<int16_t>(argn.size()),
+                         argn.data(), argv.data(), nullptr);
         inst->created = r == NPERR_NO_ERROR;
         inst->window = CreateWindowExA(0, kPluginHostClass, "", WS_CHILD | WS_VISIBLE, x, 0, w, h,
                                        page_, nullptr, nullptr, nullptr);
@@ -260,7 +259,8 @@ void Browser::deliver(Instance& inst, const std::string& url, const std::string&
         plugin_.destroystream(&inst.npp, s, NPRES_DONE);
     }
     note("urlDelivered", url + " -> " + file);
-    if (notify && plugin_.urlnotify) plugin_.urlnotify(&inst.npp, url.c_str(), NPRES_DONE, notifyData);
+    if (notify && plugin_.urlnotify)
+        plugin_.urlnotify(&inst.npp, url.c_str(), NPRES_DONE, notifyData);
 }
 
 NPError Browser::request(NPP instance, const char* url, const char* target, void* notifyData,

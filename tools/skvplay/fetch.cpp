@@ -70,13 +70,13 @@ bool httpGet(const std::string& url, std::string* body, std::string* error) {
     sa.sin_port = htons(port);
     sa.sin_addr.s_addr = addr;
     if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        *error = "cannot connect to " + hostPort + " (error " + std::to_string(WSAGetLastError()) +
-                 ")";
+        *error =
+            "cannot connect to " + hostPort + " (error " + std::to_string(WSAGetLastError()) + ")";
         closesocket(s);
         return false;
     }
-    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: " + hostPort +
-                                "\r\nUser-Agent: skvplay\r\n\r\n";
+    const std::string request =
+        "GET " + path + " HTTP/1.0\r\nHost: " + hostPort + "\r\nUser-Agent: skvplay\r\n\r\n";
     send(s, request.data(), static_cast<int>(request.size()), 0);
     std::string reply;
     char buffer[8192];

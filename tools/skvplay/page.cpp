@@ -87,9 +87,9 @@ std::vector<EmbedElement> parseEmbeds(std::string_view html) {
         size_t nameEnd = nameStart;
         while (nameEnd < html.size() && std::isalnum(static_cast<unsigned char>(html[nameEnd])))
             ++nameEnd;
-        const bool embed = iequals(html.substr(nameStart, nameEnd - nameStart), "embed") &&
-                           (nameEnd == html.size() || !std::isalnum(static_cast<unsigned char>(
-                                                          html[nameEnd])));
+        const bool embed =
+            iequals(html.substr(nameStart, nameEnd - nameStart), "embed") &&
+            (nameEnd == html.size() || !std::isalnum(static_cast<unsigned char>(html[nameEnd])));
         if (!embed) {
             pos = nameStart;
             continue;
@@ -111,7 +111,7 @@ bool isMovieEmbed(const EmbedElement& embed) {
 TargetKind classifyTarget(const std::string& target, std::string_view firstBytes) {
     if (istartsWith(target, "qmsp:") || istartsWith(target, "http:")) {
         return iendsWith(target, ".htm") || iendsWith(target, ".html") ? TargetKind::Page
-                                                                      : TargetKind::MovieAddress;
+                                                                       : TargetKind::MovieAddress;
     }
     if (iendsWith(target, ".htm") || iendsWith(target, ".html")) return TargetKind::Page;
     if (firstBytes.substr(0, 4) == "QMS ") return TargetKind::MovieAddress;

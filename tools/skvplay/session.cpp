@@ -149,8 +149,8 @@ bool chooseOpening(const std::string& target, const std::string& work, Opening* 
     const TargetKind kind = classifyTarget(target, remote ? "" : readStart(local, 512));
     const bool readable = remote || access(local.c_str(), R_OK) == 0;
     if (!readable) {
-        *error = (kind == TargetKind::MovieAddress ? "cannot read the movie " : "cannot read ") +
-                 target;
+        *error =
+            (kind == TargetKind::MovieAddress ? "cannot read the movie " : "cannot read ") + target;
         return false;
     }
     if (kind == TargetKind::Page) {
@@ -189,10 +189,10 @@ SessionResult runSession(const SessionOptions& options) {
     }
     // Absolute, as the page written there names its embed source relative to its own folder.
     const char* tmp = std::getenv("TMPDIR");
-    const std::string work = absolutePath(
-        options.workDir.empty()
-            ? std::string(tmp && *tmp ? tmp : "/tmp") + "/skvplay-" + std::to_string(getpid())
-            : options.workDir);
+    const std::string work =
+        absolutePath(options.workDir.empty() ? std::string(tmp && *tmp ? tmp : "/tmp") +
+                                                   "/skvplay-" + std::to_string(getpid())
+                                             : options.workDir);
     mkdir(work.c_str(), 0700);
     // A folder of our own choosing is ours to clear away; one the user named is kept.
     struct WorkFolder {

@@ -15,8 +15,7 @@ bool nmtx::lock(int32_t timeoutMs, const char* file, int line) {
     DWORD r = WaitForSingleObject(handle_, wait);
     // An abandoned mutex is still ours: its last owner died holding it.
     if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return true;
-    if (r != WAIT_TIMEOUT && file)
-        std::printf("nmtx: wait failed (%s:%d)\n", file, line);
+    if (r != WAIT_TIMEOUT && file) std::printf("nmtx: wait failed (%s:%d)\n", file, line);
     return false;
 }
 

@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "display_backend.h"
-#include "wave_backend.h"
 #include "screen.h"
+#include "wave_backend.h"
 
 namespace skv::platform::display {
 

@@ -83,8 +83,7 @@ private:
     }
     static bool decode(const void* h, uint32_t& index, uint32_t& generation) {
         const uintptr_t v = reinterpret_cast<uintptr_t>(h);
-        if (v >= (kTagBit << 1) || ((v & kTagBit) != 0) != (Tag != 0) || (v & 3) != 0)
-            return false;
+        if (v >= (kTagBit << 1) || ((v & kTagBit) != 0) != (Tag != 0) || (v & 3) != 0) return false;
         const uint32_t slot = static_cast<uint32_t>((v >> 2) & (kMaxSlots - 1));
         if (slot == 0) return false;
         index = slot - 1;

@@ -84,8 +84,8 @@ int buildCommand(const std::vector<std::string>& args) {
         return kBuildIo;
     }
     std::printf("skvc build: wrote %s: %zu bytes, %d member%s, %d frame%s, stage %d x %d\n",
-                out.c_str(), stream.size(), made.members, made.members == 1 ? "" : "s",
-                made.frames, made.frames == 1 ? "" : "s", made.stageWidth, made.stageHeight);
+                out.c_str(), stream.size(), made.members, made.members == 1 ? "" : "s", made.frames,
+                made.frames == 1 ? "" : "s", made.stageWidth, made.stageHeight);
     return kBuildOk;
 }
 
