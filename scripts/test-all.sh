@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 echo "== checks"
 scripts/check-layers.sh
+scripts/check-format.sh
 jobs=$(nproc)
 export CTEST_PARALLEL_LEVEL=$jobs
 # ThreadSanitizer cannot map its shadow memory on kernels with high ASLR entropy; run its tests
