@@ -38,8 +38,9 @@ bool installAbandonListener(AbandonListener* listener);
 // none will start.
 void removeAbandonListener(AbandonListener* listener);
 
-// A reason's text in a buffer of its own: made in a handler of bad_alloc too, it allocates
-// nothing.
+// A reason's text in a buffer of its own, so that it can be made in a handler of bad_alloc too:
+// only the demangling of a type's name asks for memory, and when none comes the mangled name is
+// used.
 struct ReasonText {
     static constexpr size_t kSize = 400;
     char text[kSize] = {};
