@@ -19,6 +19,13 @@
 // | "abandoned" | an operation given up          | "reason": which check failed, what was thrown|
 // | other       | a text the host adds (entry)   | e.g. "statusLine", "messageBox", "urlRequest"|
 //
+// On the line of a press or a release, "sprite" is the number of the script of the sprite
+// clicked (the `script` member its [[sprite]] names in the manifest; 0 for a sprite without one,
+// or a click off every sprite), not the sprite's place: a script number is what the manifest and
+// the "script" of "ran" call it, so it is written as it is. "cast" is the number of the member the
+// sprite shows, "frameScript" that of the frame's script (0: none), also as the manifest numbers
+// them; none of these is a score channel (sprite n is channel n + 1).
+//
 // The offset of a script error is that of the failing instruction from the start of its
 // handler's code. "abandoned" lines come from whatever thread gave up (core/abandon.h) while this
 // log listens to them: the first log made in the process takes that place and keeps it until it

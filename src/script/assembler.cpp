@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "script/asmnames.h"
 #include "script/asmsyntax.h"
@@ -22,6 +23,51 @@ std::string hashNameHint(const std::string& arg) {
     return "; '" + arg +
            "' is how a script in a movie source names things (skvc build numbers them): on its "
            "own, list the name on a .names line and write it without '#'";
+}
+
+// `#name`: the name as a movie source writes it.
+bool isHashName(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '#' && isIdentifier(std::string_view(arg).substr(1));
+}
+
+// What the operand of operation x is, for the error that says it is missing.
+std::string operandWanted(const std::string& name, uint8_t x, OperandKind kind) {
+    switch (x) {
+    case opArgList:
+    case opArgListNoResult:
+        return "its argument count: write '" + name +
+               " N', N the number of values pushed for the call (0 for none)";
+    case opCallLocal:
+        return "the index of a handler of this block (0 for the first)";
+    case opPutChunk:
+        return "its mode: 0x15 replace, 0x25 after, 0x35 before";
+    case opPeek:
+        return "how far below the top the value to copy lies (0 for the top)";
+    case opDrop:
+        return "the number of values to drop";
+    default:
+        break;
+    }
+    switch (kind) {
+    case OperandKind::kInteger:
+        return "the value to push";
+    case OperandKind::kLiteral:
+        return "the literal: Lk for literal k";
+    case OperandKind::kParam:
+    case OperandKind::kLocal:
+        return "the slot's byte offset, 8 x its index";
+    case OperandKind::kForward:
+    case OperandKind::kBack:
+        return "a label";
+    case OperandKind::kNameId:
+        return "a name";
+    case OperandKind::kProperty:
+        return "a property name, e.g. frame or mouseH";
+    case OperandKind::kCategory:
+        return "a property category: host, count, sprite, system, member or a number";
+    default:
+        return "the traced number";
+    }
 }
 
 struct Literal {
@@ -67,8 +113,11 @@ class Assembler {
 public:
     // names: the movie's name table, which names used by the text are added to; null when the
     // text's own .names lines are the table.
-    explicit Assembler(std::vector<std::string>* names)
-        : names_(names ? names : &ownNames_), growNames_(names != nullptr) {}
+    explicit Assembler(std::vector<std::string>* names, AsmUses* uses)
+        : names_(names ? names : &ownNames_), growNames_(names != nullptr),
+          uses_(uses ? uses : &ownUses_) {
+        *uses_ = AsmUses{};
+    }
     bool run(std::string_view text, std::vector<uint8_t>* out, AsmError* err);
 
 private:
@@ -85,9 +134,16 @@ private:
     bool namedOperand(int line, const Item& it, const std::string& name, bool quoted,
                       int32_t* value);
 
+    // A name written as a directive's argument i: an identifier, a quoted text or, with a movie's
+    // name table, #name. False when argument i is none of these.
+    bool nameArgument(const AsmLine& l, size_t i, std::string* name) const;
+
     std::vector<std::string>* names_;
     std::vector<std::string> ownNames_;
     bool growNames_;
+    AsmUses* uses_;
+    AsmUses ownUses_;
+    std::set<std::string> externs_; // names of .extern lines
     int version_ = 0;
     std::vector<Literal> literals_;
     std::vector<Handler> handlers_;
@@ -114,6 +170,7 @@ bool Assembler::directive(int line, AsmLine& l) {
             lit.text = l.args[1];
             if (lit.text.find('\0') != std::string::npos)
                 return fail(line, "a text literal cannot hold a NUL byte");
+            uses_->mentioned.insert(lit.text);
         } else if ((kind == "int" || kind == "float") && l.args.size() == 2 &&
                    parseNumber(l.args[1], &a) && a >= INT32_MIN && a <= UINT32_MAX) {
             lit.type = kind == "int" ? ScriptBlock::kLiteralInteger : ScriptBlock::kLiteralFloat;
@@ -141,9 +198,10 @@ bool Assembler::directive(int line, AsmLine& l) {
         Handler h;
         h.line = line;
         int64_t v;
-        if (!l.args.empty() && !parseNumber(l.args[0], &v) &&
-            (l.quoted[0] || isIdentifier(l.args[0]))) {
-            if (!nameId(line, l.args[0], &h.nameId)) return false;
+        std::string name;
+        if (!l.args.empty() && !parseNumber(l.args[0], &v) && nameArgument(l, 0, &name)) {
+            if (!nameId(line, name, &h.nameId)) return false;
+            uses_->handlers.push_back({name, line});
         } else if (l.args.empty() || !parseNumber(l.args[0], &v) || !fitsWide(v)) {
             return fail(line, ".handler needs the handler's name or nameId (-32768 to 32767)" +
                                   hashNameHint(l.args.empty() ? "" : l.args[0]));
@@ -159,6 +217,18 @@ bool Assembler::directive(int line, AsmLine& l) {
         }
         if (!pendingLabels_.empty()) return fail(line, "a label must stand before an instruction");
         handlers_.push_back(std::move(h));
+        return true;
+    }
+    if (d == ".extern") {
+        // Calls to these names are left to fail when they run (error 8003), as a test of that
+        // failure wants; the movie compiler checks every other call.
+        if (l.args.empty()) return fail(line, ".extern needs the names the script calls");
+        for (size_t i = 0; i < l.args.size(); ++i) {
+            std::string name;
+            if (!nameArgument(l, i, &name) || name.empty())
+                return fail(line, "bad name '" + l.args[i] + "' on an .extern line");
+            externs_.insert(name);
+        }
         return true;
     }
     if (d == ".byte") {
@@ -180,8 +250,21 @@ bool Assembler::directive(int line, AsmLine& l) {
         h.items.push_back(std::move(it));
         return true;
     }
-    return fail(line,
-                "unknown directive " + d + " (known: .version .names .literal .handler .byte)");
+    return fail(line, "unknown directive " + d +
+                          " (known: .version .names .literal .handler .extern .byte)");
+}
+
+bool Assembler::nameArgument(const AsmLine& l, size_t i, std::string* name) const {
+    const std::string& a = l.args[i];
+    if (l.quoted[i] || isIdentifier(a)) {
+        *name = a;
+        return true;
+    }
+    if (growNames_ && isHashName(a)) {
+        *name = a.substr(1);
+        return true;
+    }
+    return false;
 }
 
 bool Assembler::nameId(int line, const std::string& name, int32_t* id) {
@@ -244,27 +327,39 @@ bool Assembler::instruction(int line, AsmLine& l) {
         if (it.forcedWidth) return fail(line, name + " has no operand width to choose");
     } else {
         if (l.args.size() > 1) return fail(line, name + " takes one operand");
-        std::string a = l.args.empty() ? "0" : l.args[0];
+        // An unused operand is written as 0; every other must be given, since 0 would be a
+        // silent count, slot or name of its own (an argList without its count calls with none).
+        if (l.args.empty() && it.kind != OperandKind::kUnused)
+            return fail(line, name + " needs " + operandWanted(name, it.opcode, it.kind));
+        const std::string written = l.args.empty() ? "0" : l.args[0];
         const bool quoted = !l.quoted.empty() && l.quoted[0];
+        const bool hashed = !quoted && growNames_ && isHashName(written);
+        const std::string a = hashed ? written.substr(1) : written;
         int64_t v;
-        if (!quoted && parseNumber(a, &v)) {
+        if (!quoted && !hashed && parseNumber(a, &v)) {
             if (!fitsWide(v) && !(it.forcedWidth != 2 && fitsNarrow(it, v)))
                 return fail(line, "operand " + a + " does not fit in 16 bits");
+            if (v < 0 && (it.opcode == opArgList || it.opcode == opArgListNoResult))
+                return fail(line, "an argument count cannot be negative: write the number of "
+                                  "values pushed for the call");
             it.operand = int32_t(v);
-        } else if (!quoted && it.kind == OperandKind::kLiteral && a.size() > 1 && a[0] == 'L' &&
-                   parseNumber(a.substr(1), &v) && v >= 0) {
+        } else if (!quoted && !hashed && it.kind == OperandKind::kLiteral && a.size() > 1 &&
+                   a[0] == 'L' && parseNumber(a.substr(1), &v) && v >= 0) {
             if (v >= int64_t(literals_.size()))
                 return fail(line, "literal " + a + " is not defined (define literals first)");
             it.operand = int32_t(v * 8);
-        } else if (!quoted && it.isJump && isIdentifier(a)) {
+        } else if (!quoted && !hashed && it.isJump && isIdentifier(a)) {
             it.label = a;
         } else if (asmOperandName(it.opcode) != AsmOperandName::kNone &&
                    (quoted || isIdentifier(a))) {
             int32_t value = 0;
             if (!namedOperand(line, it, a, quoted, &value)) return false;
             it.operand = value;
+            if (it.opcode == opCallExternal) uses_->calls.push_back({a, line});
+            if (it.opcode == opPushSymbol) uses_->mentioned.insert(a);
         } else {
-            return fail(line, "bad operand '" + a + "' for " + name + hashNameHint(a));
+            return fail(line, "bad operand '" + written + "' for " + name +
+                                  (growNames_ ? "" : hashNameHint(written)));
         }
         if (it.label.empty()) {
             int64_t v2 = it.operand;
@@ -357,6 +452,7 @@ bool Assembler::run(std::string_view text, std::vector<uint8_t>* out, AsmError* 
             h.labels[lb] = h.items.size();
         pendingLabels_.clear();
     }
+    std::erase_if(uses_->calls, [&](const AsmName& c) { return externs_.count(c.name) != 0; });
     if (error_.message.empty() && handlers_.size() > 65535)
         fail(0, "a block holds at most 65535 handlers");
     for (Handler& h : handlers_) {
@@ -438,8 +534,8 @@ bool Assembler::run(std::string_view text, std::vector<uint8_t>* out, AsmError* 
 } // namespace
 
 bool assembleScript(std::string_view text, std::vector<uint8_t>* block, AsmError* error,
-                    std::vector<std::string>* names) {
-    Assembler a(names);
+                    std::vector<std::string>* names, AsmUses* uses) {
+    Assembler a(names, uses);
     return a.run(text, block, error);
 }
 

@@ -128,6 +128,34 @@ TEST(Assembly, ErrorsNameTheirLine) {
     }
 }
 
+TEST(Assembly, AnOperandIsNeverLeftOut) {
+    // Left out, an operand would be 0: an argument count of none, slot 0, nameId 0. Only the
+    // unused operands may be left out.
+    for (int op = 0x40; op < 0x80; ++op) {
+        const OpcodeInfo& info = kOpcodes[size_t(op)];
+        if (!info.valid()) continue;
+        std::vector<uint8_t> b;
+        AsmError e;
+        const bool ok = assembleScript(std::string(".handler 0\n  ") + info.name + "\n", &b, &e);
+        if (info.operand == OperandKind::kUnused) {
+            EXPECT_TRUE(ok) << info.name << ": " << e.message;
+            continue;
+        }
+        EXPECT_FALSE(ok) << info.name;
+        EXPECT_EQ(e.line, 2) << info.name;
+        EXPECT_EQ(e.message.rfind(std::string(info.name) + " needs ", 0), 0u) << e.message;
+    }
+    std::vector<uint8_t> b;
+    AsmError e;
+    EXPECT_FALSE(assembleScript(".handler 0\n  argList.b\n", &b, &e));
+    EXPECT_EQ(e.message, "argList needs its argument count: write 'argList N', N the number of "
+                         "values pushed for the call (0 for none)");
+    EXPECT_FALSE(assembleScript(".handler 0\n  argListNoResult -1\n", &b, &e));
+    EXPECT_EQ(e.message, "an argument count cannot be negative: write the number of values "
+                         "pushed for the call");
+    EXPECT_TRUE(assembleScript(".handler 0\n  argList 0\n  pushInt -1\n", &b, &e)) << e.message;
+}
+
 TEST(Assembly, DisassemblyAssemblesToTheSameBytes) {
     std::string text = R"(
 ; every kind of line

@@ -1,8 +1,10 @@
 // Writing scripts by name: handler, built-in and property names, property categories and
-// numbered properties in the assembly text.
+// numbered properties in the assembly text; #name as a movie source writes them; what the text
+// defines and calls, and the names a call or an event handler must match.
 #include <gtest/gtest.h>
 
 #include "host_fixture.h"
+#include "script/asmnames.h"
 #include "script/opcodes.h"
 
 namespace skvtest {
@@ -105,6 +107,109 @@ TEST(AsmNames, EachInstructionTakesTheNamesItsOperandStandsFor) {
         EXPECT_TRUE(assemble(i, "go").empty()) << i;
         EXPECT_EQ(assemble(i, "3"), (std::vector<uint8_t>{uint8_t(opcodeNamed(i)), 3})) << i;
     }
+}
+
+TEST(AsmNames, AMovieSourceWritesNamesWithAHash) {
+    // #name is a name like a bare one wherever a name goes; in texts and comments it is text.
+    std::vector<std::string> names = {"go"};
+    std::vector<uint8_t> block;
+    AsmError err;
+    AsmUses uses;
+    ASSERT_TRUE(assembleScript(".literal text \"#quoted ; no comment\"\n"
+                               ".handler #mouseUp ; #comment\n"
+                               "callExternal #go\n"
+                               "pushSymbol #sprite\n"
+                               "getEntity #sprite\n"
+                               "getNamedProp #frame\n"
+                               "pushInt #SpriteLocH\n",
+                               &block, &err, &names, &uses))
+        << err.line << ": " << err.message;
+    EXPECT_EQ(names, (std::vector<std::string>{"go", "mouseUp", "sprite", "frame"}));
+    EXPECT_EQ(ScriptBlock(block).handler(0)->nameId, 1);
+    EXPECT_EQ(code(block),
+              (std::vector<uint8_t>{op1(opCallExternal), 0, op1(opPushSymbol), 2, op1(opGetEntity),
+                                    6, op1(opGetNamedProp), 3, op1(opPushInt), 13}));
+    ASSERT_EQ(uses.handlers.size(), 1u);
+    EXPECT_EQ(uses.handlers[0].name, "mouseUp");
+    EXPECT_EQ(uses.handlers[0].line, 2);
+    ASSERT_EQ(uses.calls.size(), 1u);
+    EXPECT_EQ(uses.calls[0].name, "go");
+    EXPECT_EQ(uses.calls[0].line, 3);
+    EXPECT_EQ(uses.mentioned, (std::set<std::string>{"#quoted ; no comment", "sprite"}));
+
+    // Where a name must be a property it is checked however it is written; a #name where no name
+    // goes is a bad operand, not a label or a literal.
+    auto error = [](const std::string& text) {
+        std::vector<std::string> table;
+        std::vector<uint8_t> b;
+        AsmError e;
+        EXPECT_FALSE(assembleScript(text, &b, &e, &table)) << text;
+        return std::to_string(e.line) + ": " + e.message;
+    };
+    EXPECT_EQ(error(".handler #main\ngetNamedProp #mouseHh\n"),
+              "2: 'mouseHh' is no property (see the property names in docs/script-assembly.md)");
+    EXPECT_EQ(error(".handler #main\nx:\njump #x\n"), "3: bad operand '#x' for jump");
+    EXPECT_EQ(error(".literal int 1\n.handler #main\npushLiteral #L0\n"),
+              "3: bad operand '#L0' for pushLiteral");
+}
+
+TEST(AsmNames, ExternNamesAreLeftOutOfTheCallsToCheck) {
+    std::vector<std::string> names;
+    std::vector<uint8_t> block;
+    AsmError err;
+    AsmUses uses;
+    ASSERT_TRUE(assembleScript(".handler #main\ncallExternal #missing\ncallExternal #other\n"
+                               ".extern missing \"odd one\"\ncallExternal \"odd one\"\n",
+                               &block, &err, &names, &uses))
+        << err.message;
+    ASSERT_EQ(uses.calls.size(), 1u);
+    EXPECT_EQ(uses.calls[0].name, "other");
+    // .extern adds nothing to the name table and no byte to the block.
+    EXPECT_EQ(names, (std::vector<std::string>{"main", "missing", "other", "odd one"}));
+    EXPECT_FALSE(assembleScript(".extern\n", &block, &err));
+    EXPECT_EQ(err.message, ".extern needs the names the script calls");
+    EXPECT_FALSE(assembleScript(".extern 12\n", &block, &err));
+    EXPECT_EQ(err.line, 1);
+}
+
+TEST(AsmNames, NearNamesAreTakenForTypos) {
+    // One edit for idle (four letters), two for the longer names; case is free; swapped
+    // neighbours are one edit.
+    EXPECT_EQ(asmEventTypo("mouseUpp"), "mouseUpp is not an event; did you mean mouseUp?");
+    EXPECT_EQ(asmEventTypo("mouseup"), "mouseup is not an event; did you mean mouseUp?");
+    EXPECT_EQ(asmEventTypo("mosueUp"), "mosueUp is not an event; did you mean mouseUp?");
+    EXPECT_EQ(asmEventTypo("startMovi"), "startMovi is not an event; did you mean startMovie?");
+    EXPECT_EQ(asmEventTypo("onMouseUp"), "onMouseUp is not an event; did you mean mouseUp?");
+    EXPECT_EQ(asmEventTypo("idel"), "idel is not an event; did you mean idle?");
+    EXPECT_EQ(asmEventTypo("mouseDown"), "");
+    EXPECT_EQ(asmEventTypo("hide"), "");
+    EXPECT_EQ(asmEventTypo("mouseUpNow"), "");
+    EXPECT_EQ(asmEventTypo("timeoutCount"), "");
+    // The nearest of several; a name equal to a candidate is no typo of another.
+    EXPECT_EQ(asmNearName("beeep", {"bee", "beep", "sleep"}), "beep");
+    EXPECT_EQ(asmNearName("go", {"do", "go"}), "");
+    EXPECT_EQ(asmNearName("gp", {"do", "go"}), "go");
+}
+
+TEST_F(ScriptTest, TheInterpreterAnswersItsOwnNamesWithoutTheHost) {
+    // A name the assembler counts as reached without a handler must never come to the host (whose
+    // calls this fixture records), or a call the build accepted would fail when it runs.
+    for (std::string_view name : asmInterpreterNames()) {
+        SCOPED_TRACE(std::string(name));
+        names({std::string(name), "main"});
+        engine.abortFlag = false; // "abort" before would keep the next run from calling
+        EXPECT_TRUE(asmIsCallable(name));
+        skvScript* s = addScript(int32_t(score.objects.size()) + 1,
+                                 ".handler 1\nargListNoResult 0\ncallExternal 0\nret\n");
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(errorOf(s, 0), 0);
+        EXPECT_TRUE(host->calls.empty());
+    }
+    names({"noSuchName", "main"});
+    skvScript* s = addScript(100, ".handler 1\nargListNoResult 0\ncallExternal 0\nret\n");
+    EXPECT_EQ(errorOf(s, 0), kScriptNoBuiltin);
+    EXPECT_FALSE(asmIsCallable("noSuchName"));
+    EXPECT_TRUE(asmIsCallable("puppetSprite"));
 }
 
 TEST_F(HostTest, AScriptWrittenByNameRuns) {

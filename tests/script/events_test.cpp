@@ -2,9 +2,12 @@
 // pre-handlers, eaten presses, and errors that end an event without touching the next.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "core/guid.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "script/asmnames.h"
 #include "script/assembler.h"
 #include "script/runtime.h"
 #include "script/script.h"
@@ -127,6 +130,26 @@ TEST_F(Events, FrameEventsGoToTheFrameScriptThenTheMovie) {
     runtime.startMovie();
     EXPECT_EQ(ran(last()), (std::vector<std::string>{"movie:startMovie:21"}));
     EXPECT_EQ(last().frameScript, -1);
+}
+
+TEST_F(Events, TheAssemblerKnowsEveryEventTheRuntimeDelivers) {
+    // The build takes a handler named nearly like one of these for a typo: the list must be the
+    // events the entry points deliver, no more and no fewer.
+    add(20, handler(nMouseUp, false), true);
+    attach();
+    runtime.startMovie();
+    runtime.stopMovie();
+    runtime.enterFrame(-1);
+    runtime.exitFrame(-1);
+    runtime.idle(-1);
+    runtime.timeout(-1);
+    runtime.mouseDown(0, 0, -1);
+    runtime.mouseUp(0, 0, -1);
+    std::set<std::string> delivered;
+    for (const EventReport& r : recorder.reports)
+        delivered.insert(r.event);
+    const std::vector<std::string_view>& known = asmEventNames();
+    EXPECT_EQ(delivered, std::set<std::string>(known.begin(), known.end()));
 }
 
 TEST_F(Events, AnEventMissingFromTheNameTableNeverRuns) {

@@ -1,5 +1,5 @@
-// The pieces skvc build is made of: frame strings, colour mapping, rate maps, labels, script
-// names, source file names and PNG reading.
+// The pieces skvc build is made of: frame strings, colour mapping, rate maps, labels, source file
+// names and PNG reading.
 #include <gtest/gtest.h>
 
 #include <png.h>
@@ -12,7 +12,6 @@
 #include "ratemapbuilder.h"
 #include "scorebuilder.h"
 #include "script/framelabels.h"
-#include "scriptnames.h"
 #include "sourcefiles.h"
 
 namespace skvc {
@@ -108,19 +107,6 @@ TEST(FrameLabels, EncodedTableAnswersLookups) {
     EXPECT_TRUE(t.labelOfFrame(5, &label));
     EXPECT_EQ(label, "Mid");
     EXPECT_TRUE(encodeFrameLabels({}).empty());
-}
-
-TEST(ScriptNames, OnlyNamesOutsideTextsAndCommentsAreReplaced) {
-    NameTable names;
-    names.intern("go");
-    const std::string out =
-        resolveScriptNames(".literal text \"a \\\" #quoted\"\n.handler #mouseUp ; "
-                           "#comment\ncallExternal #go\npushInt 3#\n",
-                           names);
-    EXPECT_EQ(
-        out,
-        ".literal text \"a \\\" #quoted\"\n.handler 1 ; #comment\ncallExternal 0\npushInt 3#\n");
-    EXPECT_EQ(names.names(), (std::vector<std::string>{"go", "mouseUp"}));
 }
 
 TEST(SourceFiles, NamesMustStayInsideTheSource) {

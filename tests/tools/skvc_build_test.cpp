@@ -303,31 +303,118 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadSource{"depth",
                   "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"a.bmp\"\ndepth = 3\n",
-                  "movie.toml:20: member[1].depth: must be 1, 4 or 8"},
+                  "movie.toml:20: member[2].depth: must be 1, 4 or 8"},
         BadSource{"unknown_field",
                   "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"a.bmp\"\ncolour = 3\n",
-                  "movie.toml:20: member[1].colour: unknown field"},
+                  "movie.toml:20: member[2].colour: unknown field"},
         BadSource{"missing_file",
                   "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"nope.png\"\n",
-                  "movie.toml:19: member[1].file: cannot open 'nope.png'"},
+                  "movie.toml:19: member[2].file: cannot open 'nope.png'"},
         BadSource{"escape", "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"../x.png\"\n",
-                  "member[1].file: '../x.png' is not a file inside the source directory"},
+                  "member[2].file: '../x.png' is not a file inside the source directory"},
         BadSource{"no_such_member", "[[sprite]]\nsprite = 4\nmember = \"ghost\"\nframe = 1\n",
-                  "movie.toml:18: sprite[1].member: no member is named 'ghost'"},
+                  "movie.toml:18: sprite[2].member: no member is named 'ghost'"},
         BadSource{"overlap", "[[sprite]]\nsprite = 3\nmember = 1\nframes = [6, 9]\n",
-                  "sprite[1].sprite: sprite 3 is already used on frame 6"},
+                  "sprite[2].sprite: sprite 3 is already used on frame 6"},
         BadSource{"syntax", "[[sprite]\n", "movie.toml:16: "},
         BadSource{
             "script",
             "[[member]]\nnumber = 5\ntype = \"script\"\nfile = \"bad.sks\"\nattach = \"movie\"\n",
             "bad.sks:3: "},
         BadSource{"duplicate", "[[member]]\nnumber = 1\ntype = \"bitmap\"\nfile = \"a.bmp\"\n",
-                  "member[1].number: member 1 is already declared at line 6"},
+                  "member[2].number: member 1 is already declared at line 6"},
         BadSource{"not_a_script", "[[frame]]\nframe = 1\nscript = 1\n",
-                  "frame[0].script: must name a script member"},
+                  "frame[1].script: must name a script member"},
         BadSource{"hub", "[[scorelet]]\nmode = \"auto\"\nstart = 3\n",
                   "scorelets play over a hub score"}),
     [](const ::testing::TestParamInfo<BadSource>& i) { return std::string(i.param.name); });
+
+// A sprite script (member 8, defining helper), a movie script m.sks (member 9) and a movie
+// script declared after it (member 10, defining later), beside kTwoFrames.
+MemorySource withScripts(const std::string& movieScript,
+                         const std::string& lastScript = ".handler #later\n  ret\n") {
+    MemorySource s = sourceWith(std::string(kTwoFrames) + R"(
+[[member]]
+number = 10
+type = "script"
+file = "n.sks"
+attach = "movie"
+
+[[member]]
+number = 9
+type = "script"
+file = "m.sks"
+attach = "movie"
+
+[[member]]
+number = 8
+type = "script"
+file = "s.sks"
+attach = "sprite"
+)");
+    s.add("s.sks", ".handler #helper\n  ret\n");
+    s.add("m.sks", movieScript);
+    s.add("n.sks", lastScript);
+    return s;
+}
+
+TEST_F(BuildTest, ACallByNameMustReachAMovieHandlerOrABuiltin) {
+    // A later movie script's handler, a name the interpreter answers, a built-in; symbols and
+    // globals may be any word; .extern lets a call that is meant to fail through.
+    EXPECT_EQ(buildError(withScripts(".extern noSuchHandler\n"
+                                     ".handler #startMovie\n"
+                                     "  argListNoResult 0\n  callExternal #later\n"
+                                     "  pushSymbol #fadeIn\n  pushSymbol #sprite\n"
+                                     "  argListNoResult 2\n  callExternal #beep\n"
+                                     "  pushGlobal #anyWord\n  popGlobal #anyWord\n"
+                                     "  argListNoResult 0\n  callExternal #noSuchHandler\n"
+                                     "  argListNoResult 0\n  callExternal #return\n")),
+              "");
+
+    const struct {
+        std::string script, error;
+    } cases[] = {
+        {".handler #startMovie\n  argListNoResult 0\n  callExternal #beeep\n",
+         "m.sks:3: 'beeep' is no handler of a movie script and no built-in; did you mean beep?"},
+        {".handler #startMovie\n  argListNoResult 0\n  callExternal #zzzzzz\n",
+         "m.sks:3: 'zzzzzz' is no handler of a movie script and no built-in: write the handler "
+         "in a script with attach = \"movie\""},
+        {".handler #startMovie\n  argListNoResult 0\n  callExternal #helper\n",
+         "m.sks:3: 'helper' is a handler of the sprite or frame script 8 (s.sks), and a call by "
+         "name reaches the handlers of movie scripts only: move it to a script with attach = "
+         "\"movie\", or call it from its own script with callLocal"},
+        {".handler #startMovie\n  getNamedProp #mouseHh\n",
+         "m.sks:2: 'mouseHh' is no property (see the property names in "
+         "docs/script-assembly.md)"},
+        {".handler #startMovie\n  pushInt 1\n  argListNoResult\n  callExternal #beep\n",
+         "m.sks:3: argListNoResult needs its argument count: write 'argListNoResult N', N the "
+         "number of values pushed for the call (0 for none)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(buildError(withScripts(c.script)), c.error) << c.script;
+}
+
+TEST_F(BuildTest, AHandlerNamedLikeAnEventWithATypoIsAWarning) {
+    // mouseDwn is called and exitFrme named by a text (a pre-handler's name), so both are meant;
+    // hide is too far from idle to be taken for it.
+    BuildSummary made;
+    EXPECT_FALSE(buildMovie(withScripts(".literal text \"exitFrme\"\n"
+                                        ".handler #mouseUpp\n  ret\n"
+                                        ".handler #startMovi\n"
+                                        "  argListNoResult 0\n  callExternal #mouseDwn\n  ret\n"
+                                        ".handler #exitFrme\n  ret\n"
+                                        ".handler #hide\n  ret\n",
+                                        ".handler #mouseDwn\n  ret\n"),
+                            &made)
+                     .empty());
+    std::vector<std::string> texts;
+    for (const BuildWarning& w : made.warnings)
+        texts.push_back(w.text());
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "m.sks:2: warning: mouseUpp is not an event; did you mean mouseUp?",
+                         "m.sks:4: warning: startMovi is not an event; did you mean startMovie?",
+                     }));
+}
 
 TEST_F(BuildTest, TheMoviePaletteMustBeAPaletteBeforeMembersAreMappedToIt) {
     // Bitmaps and text without a palette of their own take the movie's: naming a member that is
@@ -395,6 +482,31 @@ TEST_F(BuildTest, FailedBuildWritesNothing) {
     EXPECT_EQ(said, "skvc build: wrote " + out + ": " + std::to_string(fs::file_size(out)) +
                         " bytes, 0 members, 1 frame, stage 512 x 384\n");
     EXPECT_EQ(buildCommand({(dir / "src").string()}), kBuildUsage);
+    fs::remove_all(dir);
+}
+
+TEST_F(BuildTest, TheCommandPrintsWarningsAndStillWritesTheMovie) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() / ("skvc_build_warn_" + std::to_string(::getpid()));
+    fs::create_directories(dir / "src");
+    const auto write = [&](const char* name, const char* text) {
+        FILE* f = std::fopen((dir / "src" / name).c_str(), "w");
+        std::fputs(text, f);
+        std::fclose(f);
+    };
+    write("movie.toml", "[movie]\n\n[[member]]\nnumber = 1\ntype = \"script\"\nfile = "
+                        "\"w.sks\"\nattach = \"movie\"\n");
+    write("w.sks", ".handler #idel\n  ret\n");
+    const std::string out = (dir / "out.skm").string();
+    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(buildCommand({(dir / "src").string(), "-o", out}), kBuildOk);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              (dir / "src").string() +
+                  "/w.sks:1: warning: idel is not an event; did you mean idle?\n");
+    EXPECT_TRUE(fs::exists(out));
     fs::remove_all(dir);
 }
 

@@ -249,31 +249,31 @@ INSTANTIATE_TEST_SUITE_P(
     Errors, BadMemberTest,
     ::testing::Values(
         BadMember{"shape_kind", "[[member]]\nnumber = 2\ntype = \"shape\"\nshape = \"star\"\n",
-                  "movie.toml:7: member[0].shape: must be \"line\""},
+                  "movie.toml:7: member[1].shape: must be \"line\""},
         BadMember{"shape_size", "[[member]]\nnumber = 2\ntype = \"shape\"\nshape = 3\n",
-                  "member[0].size: is missing"},
+                  "member[1].size: is missing"},
         BadMember{"line_on_bitmap",
                   "[[member]]\nnumber = 2\ntype = \"bitmap\"\nfile = \"a.bmp\"\n[[sprite]]\n"
                   "sprite = 1\nmember = 2\nframe = 1\nline = 2\n",
-                  "sprite[0].line: only a shape has an outline"},
+                  "sprite[1].line: only a shape has an outline"},
         BadMember{"colour",
                   "[[member]]\nnumber = 2\ntype = \"text\"\ntext = \"x\"\ncolour = \"red\"\n",
-                  "member[0].colour: must be a colour written \"#RRGGBB\""},
+                  "member[1].colour: must be a colour written \"#RRGGBB\""},
         BadMember{"font",
                   "[[member]]\nnumber = 2\ntype = \"text\"\ntext = \"x\"\nfont = \"no.ttf\"\n",
-                  "member[0].font: 'no.ttf' is neither a file of the source"},
+                  "member[1].font: 'no.ttf' is neither a file of the source"},
         BadMember{"raw_rate", "[[member]]\nnumber = 2\ntype = \"sound\"\nfile = \"s.wav\"\n",
-                  "member[0].file: a raw sound plays at 8000, 11025, 22050 or 44100"},
+                  "member[1].file: a raw sound plays at 8000, 11025, 22050 or 44100"},
         BadMember{"voice_rate_raw",
                   "[[member]]\nnumber = 2\ntype = \"sound\"\nfile = \"s.wav\"\nvoice-rate = 8000\n",
-                  "member[0].voice-rate: is for storage = \"voice\" only"},
+                  "member[1].voice-rate: is for storage = \"voice\" only"},
         BadMember{"wav_order", "[[member]]\nnumber = 2\ntype = \"sound\"\nfile = \"b.wav\"\n",
-                  "member[0].file: the WAV file's data comes before its format chunk"},
+                  "member[1].file: the WAV file's data comes before its format chunk"},
         BadMember{
             "sprite_sound",
             "[[member]]\nnumber = 2\ntype = \"sound\"\nfile = \"s.wav\"\nstorage = \"voice\"\n"
             "[[sprite]]\nsprite = 1\nmember = 2\nframe = 1\n",
-            "sprite[0].member: a sprite shows a bitmap, shape or text member"}),
+            "sprite[1].member: a sprite shows a bitmap, shape or text member"}),
     [](const ::testing::TestParamInfo<BadMember>& i) { return std::string(i.param.name); });
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "scriptasm.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/moviewriter.h"
+#include "script/asmnames.h"
 #include "script/assembler.h"
 #include "script/scriptblock.h"
 
@@ -17,6 +19,8 @@ const char* kAsmHelp =
     "handlers with their parameter and local counts, literals, and instructions by name\n"
     "with labels for jumps. The block is written to OUT, by default FILE with its\n"
     "extension replaced by .skb.\n"
+    "\n"
+    "A handler named like an event with a typo (mouseUpp) is a warning.\n"
     "\n"
     "exit status: 0 written, 1 the text has an error (reported as FILE:LINE: message),\n"
     "             2 bad command line, 3 a file could not be read or written\n";
@@ -92,11 +96,20 @@ int asmCommand(const std::vector<std::string>& args) {
     }
     std::vector<uint8_t> block;
     skv::AsmError e;
+    skv::AsmUses uses;
     if (!skv::assembleScript(
-            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), &block,
-            &e)) {
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), &block, &e,
+            nullptr, &uses)) {
         std::fprintf(stderr, "%s:%d: %s\n", in.c_str(), e.line, e.message.c_str());
         return kAsmInvalid;
+    }
+    // On its own a block knows only its own calls: a handler one of them names is no typo.
+    for (const skv::AsmName& h : uses.handlers) {
+        const bool called = std::any_of(uses.calls.begin(), uses.calls.end(),
+                                        [&](const skv::AsmName& c) { return c.name == h.name; });
+        const std::string typo = skv::asmEventTypo(h.name);
+        if (!called && !uses.mentioned.count(h.name) && !typo.empty())
+            std::fprintf(stderr, "%s:%d: warning: %s\n", in.c_str(), h.line, typo.c_str());
     }
     if (!writeFile(out, block.data(), block.size())) {
         std::fprintf(stderr,

@@ -18,7 +18,8 @@ const char* kBuildHelp =
     "See docs/authoring.md for the source format.\n"
     "\n"
     "The output is written only when the whole build succeeds; the same source always\n"
-    "gives the same bytes. Errors name the file, line and field.\n"
+    "gives the same bytes. Errors and warnings name the file, line and field; a\n"
+    "warning (such as a handler named like an event with a typo) does not stop the build.\n"
     "  -o OUT     the movie stream to write\n"
     "  --check    also read the movie back with the player's classes and write every\n"
     "             object again, and fail when anything comes back differently\n"
@@ -63,12 +64,18 @@ int buildCommand(const std::vector<std::string>& args) {
     }
     std::vector<uint8_t> stream;
     BuildSummary made;
+    const auto warn = [&] {
+        for (const BuildWarning& w : made.warnings)
+            std::fprintf(stderr, "%s/%s\n", dir.c_str(), w.text().c_str());
+    };
     try {
         stream = buildMovie(DiskSource(dir), &made);
     } catch (const BuildError& e) {
+        warn();
         std::fprintf(stderr, "%s/%s\n", dir.c_str(), e.text().c_str());
         return kBuildSourceError;
     }
+    warn();
     if (check) {
         RoundTripResult r = roundTrip(stream);
         if (!r.ok) {

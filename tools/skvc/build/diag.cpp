@@ -2,20 +2,35 @@
 
 namespace skvc {
 
-std::string BuildError::text() const {
-    std::string s;
-    s.append(place_.file.empty() ? "(source)" : place_.file);
-    if (place_.line > 0) {
+namespace {
+
+// "FILE:LINE: " and "FIELD: " of a place; the line and the field only when known.
+std::string whereText(const SourcePlace& place) {
+    std::string s = place.file.empty() ? "(source)" : place.file;
+    if (place.line > 0) {
         s.push_back(':');
-        s.append(std::to_string(place_.line));
+        s.append(std::to_string(place.line));
     }
     s.append(": ");
-    if (!place_.field.empty()) {
-        s.append(place_.field);
+    return s;
+}
+std::string fieldText(const SourcePlace& place) {
+    std::string s;
+    if (!place.field.empty()) {
+        s.append(place.field);
         s.append(": ");
     }
-    s.append(what());
     return s;
+}
+
+} // namespace
+
+std::string BuildError::text() const {
+    return whereText(place_) + fieldText(place_) + what();
+}
+
+std::string BuildWarning::text() const {
+    return whereText(place) + "warning: " + fieldText(place) + message;
 }
 
 } // namespace skvc

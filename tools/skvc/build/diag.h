@@ -1,5 +1,6 @@
 // What a failed build reports: the source file, the line, the field and what is wrong with it.
-// The first error ends the build; nothing is written.
+// The first error ends the build; nothing is written. A warning names its place the same way and
+// lets the build go on.
 #pragma once
 
 #include <stdexcept>
@@ -23,6 +24,13 @@ public:
 
 private:
     SourcePlace place_;
+};
+
+struct BuildWarning {
+    SourcePlace place;
+    std::string message;
+    // "ball.sks:2: warning: mouseUpp is not an event; did you mean mouseUp?"
+    std::string text() const;
 };
 
 } // namespace skvc

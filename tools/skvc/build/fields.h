@@ -18,7 +18,7 @@ namespace skvc {
 
 class Fields {
 public:
-    // `path` names the table in messages ("member[3]", "movie").
+    // `path` names the table in messages ("member[3]", "movie"; see tablePath).
     Fields(const toml::table& table, std::string file, std::string path);
 
     const std::string& path() const { return path_; }
@@ -57,5 +57,11 @@ private:
 
 // The line a node starts on (0 when unknown).
 int lineOf(const toml::node& node);
+
+// How messages name the index-th (from 0) of the [[name]] tables: counted from 1, as the manifest
+// counts members, frames and sprites, so the first [[member]] is "member[1]".
+inline std::string tablePath(const std::string& name, int index) {
+    return name + "[" + std::to_string(index + 1) + "]";
+}
 
 } // namespace skvc

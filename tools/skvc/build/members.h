@@ -14,6 +14,7 @@
 #include "core/object.h"
 #include "fields.h"
 #include "platform/wingdi.h"
+#include "script/assembler.h"
 #include "sourcefiles.h"
 
 namespace skvc {
@@ -49,6 +50,10 @@ struct CompiledMember {
     std::vector<RGBQUAD> colours;           // palettes: their 256 colours
     std::vector<ScriptAttachment> attached; // scripts: their script-list entries
     bool spriteScript = false;              // scripts a sprite or a frame may name
+    // Scripts: the file and what it defines and calls by name, for the checks that need every
+    // script of the movie (scriptcheck.h).
+    std::string scriptFile;
+    skv::AsmUses scriptUses;
     // What a sprite showing the member takes unless it says otherwise (shapes and text).
     std::optional<uint8_t> fore, back;
     uint8_t lineByte = 0; // shapes: channel byte 5, the outline width plus one

@@ -13,6 +13,7 @@
 #include "ratemapbuilder.h"
 #include "scorebuilder.h"
 #include "script/runtime.h"
+#include "scriptcheck.h"
 
 namespace skvc {
 
@@ -72,7 +73,7 @@ public:
 private:
     void movieTable(const toml::table& root);
     void declareMembers(const toml::table& root);
-    void compileMembers();
+    void compileMembers(std::vector<BuildWarning>* warnings);
     std::unique_ptr<skv::skvScriptRuntime> runtime(const std::vector<uint8_t>& labels);
     std::vector<uint8_t> write(const std::vector<Placed>& order, const MovieHeader& header,
                                std::vector<int64_t>* ends);
@@ -172,7 +173,7 @@ void MovieCompiler::declareMembers(const toml::table& root) {
     int index = 0;
     for (const toml::node& e : *a) {
         const toml::table& t = *e.as_table();
-        Fields f(t, kManifestName, "member[" + std::to_string(index) + "]");
+        Fields f(t, kManifestName, tablePath("member", index));
         const std::optional<int64_t> number = f.integer("number", 1, 32767);
         if (!number) f.failTable("a member needs its 'number' (1-32767)");
         if (lines.count(static_cast<int32_t>(*number)))
@@ -203,7 +204,7 @@ void MovieCompiler::declareMembers(const toml::table& root) {
     }
 }
 
-void MovieCompiler::compileMembers() {
+void MovieCompiler::compileMembers(std::vector<BuildWarning>* warnings) {
     if (paletteNode_) {
         if (std::optional<std::string> name = paletteNode_->value_exact<std::string>()) {
             auto it = byName_.find(*name);
@@ -236,7 +237,7 @@ void MovieCompiler::compileMembers() {
         return a->member.number < b->member.number;
     });
     for (Declared* d : order) {
-        Fields f(*d->table, kManifestName, "member[" + std::to_string(d->index) + "]");
+        Fields f(*d->table, kManifestName, tablePath("member", d->index));
         f.integer("number", 1, 32767);
         f.string("type");
         f.string("name");
@@ -245,6 +246,7 @@ void MovieCompiler::compileMembers() {
         context.compiled[d->member.number] = &d->member;
         byNumber_[d->member.number] = &d->member;
     }
+    checkScripts(byNumber_, warnings);
 }
 
 std::unique_ptr<skv::skvScriptRuntime> MovieCompiler::runtime(const std::vector<uint8_t>& labels) {
@@ -294,7 +296,8 @@ std::vector<uint8_t> MovieCompiler::run(BuildSummary* summary) {
     }
     movieTable(root);
     declareMembers(root);
-    compileMembers();
+    std::vector<BuildWarning> ownWarnings;
+    compileMembers(summary ? &summary->warnings : &ownWarnings);
 
     ScoreInputs in;
     in.root = &root;

@@ -23,6 +23,8 @@ struct BuildSummary {
     int32_t frames = 0;
     int32_t stageWidth = 0;
     int32_t stageHeight = 0;
+    // What looks wrong but builds; filled as found, so it holds them also when an error follows.
+    std::vector<BuildWarning> warnings;
 };
 
 // The whole stream; throws BuildError on the first error in the source.

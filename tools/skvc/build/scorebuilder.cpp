@@ -29,7 +29,7 @@ public:
     BuiltScore run();
 
 private:
-    // Each [[name]] table in order, with its index for messages.
+    // Each [[name]] table in order, named for messages by its place among them (tablePath).
     template <class F> void eachTable(const char* name, F f);
     int32_t memberRef(Fields& f, const char* key, bool required);
     const CompiledMember* member(int32_t number) const {
@@ -74,11 +74,9 @@ template <class F> void ScoreCompiler::eachTable(const char* name, F f) {
                          std::string("must be a list of tables, written [[") + name + "]]");
     int index = 0;
     for (const toml::node& e : *a) {
-        Fields fields(*e.as_table(), in_.file,
-                      std::string(name) + "[" + std::to_string(index) + "]");
+        Fields fields(*e.as_table(), in_.file, tablePath(name, index++));
         f(fields);
         fields.finish();
-        ++index;
     }
 }
 
@@ -180,10 +178,11 @@ void ScoreCompiler::frames() {
         std::vector<skv::FrameAction> actions;
         if (const toml::array* list = f.array("actions")) {
             if (first != last) f.fail("actions", "actions belong to one frame: use 'frame = N'");
+            int index = 0;
             for (const toml::node& n : *list) {
                 const toml::table* t = n.as_table();
                 if (!t) f.fail("actions", "each action is a table such as { show = 3 }");
-                Fields af(*t, in_.file, f.path() + ".actions");
+                Fields af(*t, in_.file, tablePath(f.path() + ".actions", index++));
                 const int32_t show = memberRef(af, "show", false);
                 const int32_t hide = memberRef(af, "hide", false);
                 const int32_t stop =
@@ -249,10 +248,11 @@ void ScoreCompiler::sprites() {
         if (const toml::array* list = f.array("keys")) {
             if (at || to || first)
                 f.fail("keys", "a sprite with keys takes its frames and places from them");
+            int index = 0;
             for (const toml::node& n : *list) {
                 const toml::table* t = n.as_table();
                 if (!t) f.fail("keys", "each key is a table such as { frame = 1, at = [10, 20] }");
-                Fields kf(*t, in_.file, f.path() + ".keys");
+                Fields kf(*t, in_.file, tablePath(f.path() + ".keys", index++));
                 const auto kfr = kf.integer("frame", 1, kMaxFrames);
                 const auto kat = kf.pair("at", -32768, 32767);
                 if (!kfr || !kat) kf.failTable("a key needs both 'frame' and 'at'");

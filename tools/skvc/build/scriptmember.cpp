@@ -1,58 +1,14 @@
 // Script members: script assembly (docs/script-assembly.md) in which names may be written as
-// #name wherever a nameId goes. The builder gives every such name its index in the movie's name
-// table, in the order names are first met, and assembles the result.
-#include <cctype>
-
+// #name wherever a nameId goes. The assembler gives every name its index in the movie's name
+// table, in the order names are first met; what a script calls is checked once every script is
+// known (scriptcheck.h).
 #include "core/guid.h"
 #include "members.h"
 #include "script/assembler.h"
 #include "script/script.h"
 #include "script/scriptblock.h"
-#include "scriptnames.h"
 
 namespace skvc {
-
-std::string resolveScriptNames(const std::string& text, NameTable& names) {
-    std::string out;
-    out.reserve(text.size());
-    bool inText = false, inComment = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            inText = inComment = false;
-            out += c;
-            continue;
-        }
-        if (inComment) {
-            out += c;
-            continue;
-        }
-        if (inText) {
-            out += c;
-            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n')
-                out += text[++i];
-            else if (c == '"')
-                inText = false;
-            continue;
-        }
-        if (c == ';') inComment = true;
-        if (c == '"') inText = true;
-        const auto identStart = [](char ch) {
-            return std::isalpha(static_cast<unsigned char>(ch)) || ch == '_';
-        };
-        if (c == '#' && i + 1 < text.size() && identStart(text[i + 1])) {
-            size_t j = i + 1;
-            while (j < text.size() &&
-                   (std::isalnum(static_cast<unsigned char>(text[j])) || text[j] == '_'))
-                ++j;
-            out += std::to_string(names.intern(text.substr(i + 1, j - i - 1)));
-            i = j - 1;
-            continue;
-        }
-        out += c;
-    }
-    return out;
-}
 
 void compileScriptMember(MemberContext& context, Fields& f, CompiledMember& member) {
     std::string fileName;
@@ -97,12 +53,18 @@ void compileScriptMember(MemberContext& context, Fields& f, CompiledMember& memb
         f.fail("attach", "must be \"movie\", \"sprite\", \"frame\" or \"member\"");
     }
 
-    const std::string text =
-        resolveScriptNames(std::string(bytes.begin(), bytes.end()), context.names);
+    // The assembler grows a copy of the table; names it added keep their order when interned.
+    std::vector<std::string> names = context.names.names();
+    const size_t known = names.size();
     std::vector<uint8_t> block;
     skv::AsmError e;
-    if (!skv::assembleScript(text, &block, &e))
+    if (!skv::assembleScript(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &block, &e,
+            &names, &member.scriptUses))
         throw BuildError(SourcePlace{fileName, e.line, ""}, e.message);
+    for (size_t i = known; i < names.size(); ++i)
+        context.names.intern(names[i]);
+    member.scriptFile = fileName;
     auto script = std::make_unique<skv::skvScript>();
     script->block = std::make_unique<skv::ScriptBlock>(std::move(block));
     script->objectId = skv::memberGuid(member.number);
