@@ -96,6 +96,7 @@ void skvStageView::paintSplash(HDC dc) {
         FillRect(dc, &band, whiteBrush());
     StretchDIBits(dc, left, top, w, h, 0, 0, w, h, splash_->bits(),
                   reinterpret_cast<const BITMAPINFO*>(splash_->info()), DIB_RGB_COLORS, SRCCOPY);
+    splashShown();
 }
 
 void skvStageView::onQueryNewPalette() {

@@ -54,6 +54,9 @@ protected:
     virtual bool hasMovie() const { return false; }
     // The movie plays and has not ended: the next frame paints what a paint request asks for.
     virtual bool isAnimating() const { return false; }
+    // The splash bitmap has just been drawn into the window (view thread, view mutex held, while
+    // the window is being painted).
+    virtual void splashShown() {}
 
 private:
     void paintSplash(HDC dc);

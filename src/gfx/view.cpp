@@ -169,13 +169,18 @@ void skvView::onPaint(HDC dc, const RECT& rect) {
     FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
 
-void skvView::show(int32_t flag) {
+void skvView::show(int32_t flag, bool paintNow) {
     HWND hwnd = window_.load();
     if (!hwnd) return;
     if (onViewThread())
-        ShowWindow(hwnd, flag ? SW_SHOW : SW_HIDE);
+        showNow(hwnd, flag != 0, paintNow);
     else
-        PostMessageA(hwnd, kMsgShow, flag ? 1 : 0, 0);
+        PostMessageA(hwnd, kMsgShow, flag ? 1 : 0, paintNow ? 1 : 0);
+}
+
+void skvView::showNow(HWND hwnd, bool visible, bool paintNow) {
+    ShowWindow(hwnd, visible ? SW_SHOW : SW_HIDE);
+    if (visible && paintNow) UpdateWindow(hwnd);
 }
 
 void skvView::setRect(int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -358,7 +363,7 @@ LRESULT skvView::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             centreNow();
             return 0;
         case kMsgShow:
-            ShowWindow(hwnd, wParam ? SW_SHOW : SW_HIDE);
+            showNow(hwnd, wParam != 0, lParam != 0);
             return 0;
         default:
             break;

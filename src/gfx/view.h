@@ -111,8 +111,10 @@ public:
     void setStyle(DWORD style) { style_ = style; }
     // Applied on the view thread: from any other thread the request is posted to it, because a
     // caller that holds the view mutex would otherwise wait for a window procedure that waits
-    // for the mutex.
-    void show(int32_t flag);
+    // for the mutex. With `paintNow` a window being shown is also painted at once, before the
+    // view thread handles anything posted after the request: a paint otherwise waits until the
+    // queue is empty, which a stream posting its statuses may not let happen for a while.
+    void show(int32_t flag, bool paintNow = false);
     // Stores the rectangle as requested and current one and moves the window there. A centred
     // view keeps being centred when only its size changes; an explicit position ends centring.
     void setRect(int32_t x, int32_t y, int32_t width, int32_t height);
@@ -157,6 +159,7 @@ private:
     // Moves the window to the current rectangle (and centres it when asked), on the view thread.
     void place();
     void centreNow();
+    void showNow(HWND hwnd, bool visible, bool paintNow);
 
     nmtx mutex_;
     DWORD style_ = WS_CHILD;

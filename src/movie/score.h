@@ -51,8 +51,11 @@ class skvScorelet;
 class ScoreEvents {
 public:
     virtual ~ScoreEvents() = default;
-    virtual void mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript) = 0;
-    virtual void mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript) = 0;
+    // `sprite` is the sprite hit as the score numbers it (channel - 1), 0 for none.
+    virtual void mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript,
+                           int32_t sprite) = 0;
+    virtual void mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript,
+                         int32_t sprite) = 0;
 };
 
 // What a hit test found: the frame image (the score's or a scorelet's), the channel in it and the

@@ -69,11 +69,13 @@ void skvScore::mouseDown(int32_t x, int32_t y) {
     if (hitTest(POINT{x, y}, &hit)) {
         const SpriteChannel& channel = (*hit.image)[hit.channel];
         clickedSprite_ = hit.channel - 1;
-        if (events_) events_->mouseDown(channel.scriptNumber(), channel.castNumber(), frameScript);
+        if (events_)
+            events_->mouseDown(channel.scriptNumber(), channel.castNumber(), frameScript,
+                               hit.channel - 1);
         return;
     }
     clickedSprite_ = 0;
-    if (events_) events_->mouseDown(0, 0, frameScript);
+    if (events_) events_->mouseDown(0, 0, frameScript, 0);
 }
 
 void skvScore::mouseUp(int32_t x, int32_t y) {
@@ -85,10 +87,12 @@ void skvScore::mouseUp(int32_t x, int32_t y) {
             return;
         }
         const SpriteChannel& channel = (*hit.image)[hit.channel];
-        if (events_) events_->mouseUp(channel.scriptNumber(), channel.castNumber(), frameScript);
+        if (events_)
+            events_->mouseUp(channel.scriptNumber(), channel.castNumber(), frameScript,
+                             hit.channel - 1);
         return;
     }
-    if (events_) events_->mouseUp(0, 0, frameScript);
+    if (events_) events_->mouseUp(0, 0, frameScript, 0);
 }
 
 HCURSOR skvScore::cursorHandle() {

@@ -62,12 +62,14 @@ void skvAnimationPlayer::setBrowserLink(BrowserLink* browser) {
     link_->setBrowser(browser);
 }
 
-void skvAnimationPlayer::mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript) {
-    if (runtime_) runtime_->mouseDown(spriteScript, castNumber, frameScript);
+void skvAnimationPlayer::mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript,
+                                   int32_t sprite) {
+    if (runtime_) runtime_->mouseDown(spriteScript, castNumber, frameScript, sprite);
 }
 
-void skvAnimationPlayer::mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript) {
-    if (runtime_) runtime_->mouseUp(spriteScript, castNumber, frameScript);
+void skvAnimationPlayer::mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript,
+                                 int32_t sprite) {
+    if (runtime_) runtime_->mouseUp(spriteScript, castNumber, frameScript, sprite);
 }
 
 void skvAnimationPlayer::setEventListener(EventListener* listener) {
@@ -121,6 +123,16 @@ void skvAnimationPlayer::setTransitionStepHook(std::function<void(int32_t, int32
     compositor().setTransitionStepHook([this, hook = std::move(hook)](int32_t step) {
         hook(score_ ? score_->frameNumber() : 0, step);
     });
+}
+
+void skvAnimationPlayer::setSplashShownHook(std::function<void()> hook) {
+    // The engine thread may be painting the splash right now.
+    NMTX_SCOPED(guard, viewMutex());
+    splashShown_ = std::move(hook);
+}
+
+void skvAnimationPlayer::splashShown() {
+    if (splashShown_) splashShown_();
 }
 
 bool skvAnimationPlayer::prepareStage() {

@@ -137,8 +137,10 @@ public:
     skvObject* currentSound() override { return sound_->currentSound(); }
     bool showsHubScore() override { return score_ && score_->isHub(); }
     // ScoreEvents: the score's clicks go to the script runtime.
-    void mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript) override;
-    void mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript) override;
+    void mouseDown(int32_t spriteScript, int32_t castNumber, int32_t frameScript,
+                   int32_t sprite) override;
+    void mouseUp(int32_t spriteScript, int32_t castNumber, int32_t frameScript,
+                 int32_t sprite) override;
     EngineLink& link() { return *link_; }
     bool renderEnabled() const { return renderEnabled_ != 0; }
     void setRenderEnabled(int32_t flag) { renderEnabled_ = flag; }
@@ -179,6 +181,9 @@ public:
     // thread or the multimedia timer's, while the engine waits for the transition with the
     // view lock held.
     void setTransitionStepHook(std::function<void(int32_t frame, int32_t step)> hook);
+    // Called on the engine thread, view lock held, each time the splash has been drawn into the
+    // stage window.
+    void setSplashShownHook(std::function<void()> hook);
 
     // --- the stage window's messages ------------------------------------------------------
     void onIdle() override; // the tick
@@ -201,8 +206,10 @@ public:
     void closeSoundOutput() override;
 
 protected:
-    bool hasMovie() const override { return score_ != nullptr; }
+    // While a movie buffers there is no score yet, and the splash is what the stage shows.
+    bool hasMovie() const override { return score_ != nullptr || splash() != nullptr; }
     bool isAnimating() const override { return playing_.load() && !ended_.load(); }
+    void splashShown() override;
 
 private:
     void tick();
@@ -238,6 +245,7 @@ private:
     std::unique_ptr<EngineLink> link_;
     std::unique_ptr<WindowStatusSink> sink_;
     std::function<void(int32_t)> frameShown_;
+    std::function<void()> splashShown_;
 
     int32_t stageWidth_ = 512, stageHeight_ = 384;
     std::atomic<uint32_t> tempo_{8};

@@ -49,7 +49,23 @@ void skvPlayer::setHostCallback(PlayerCallback* callback) {
 }
 
 void skvPlayer::setSplash(std::unique_ptr<nDIB> splash) {
-    if (!splash_) splash_ = std::move(splash);
+    if (splash_) return;
+    splash_ = std::move(splash);
+    // Shown from now on: the browser may still be fetching the embed source (the whole movie,
+    // when the embed names it), and when the source names no movie the splash stays.
+    showSplash();
+}
+
+void skvPlayer::showSplash() {
+    if (!engine_) return;
+    {
+        NMTX_SCOPED(guard, engine_->viewMutex());
+        engine_->setSplash(splash_.get());
+    }
+    engine_->invalidate();
+    // The stage window is made hidden and would otherwise first show with the first frame. It is
+    // painted as it is shown, ahead of the statuses the stream is about to post to it.
+    if (splash_) engine_->show(1, true);
 }
 
 void skvPlayer::setSoundFactory(std::function<std::unique_ptr<SoundControl>()> factory) {
@@ -107,15 +123,15 @@ void skvPlayer::enterState(int32_t state) {
     switch (state) {
     case kClosed:
         if (engine_) {
-            engine_->setSplash(nullptr);
+            {
+                NMTX_SCOPED(guard, engine_->viewMutex());
+                engine_->setSplash(nullptr);
+            }
             engine_->invalidate();
         }
         break;
     case kBuffering:
-        if (engine_) {
-            engine_->setSplash(splash_.get());
-            engine_->invalidate();
-        }
+        showSplash();
         break;
     case kPlaying:
         if (callback_) callback_->onStatus(kStsPlayerPlaying, 0);

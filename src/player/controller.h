@@ -2,12 +2,12 @@
 // reports its state to the host, waits until the objects playback needs have arrived, and starts
 // and stops the engine.
 //
-// | state | meaning           | on entry                                             |
-// |-------|-------------------|------------------------------------------------------|
-// | 0     | closed            | splash removed, window invalidated                   |
-// | 1     | opened, buffering | the splash becomes the stage's picture               |
-// | 2     | playing           | host told 5011                                       |
-// | 3     | stopped, ready    | host told 5010                                       |
+// | state | meaning           | on entry                                              |
+// |-------|-------------------|-------------------------------------------------------|
+// | 0     | closed            | splash removed, window invalidated                    |
+// | 1     | opened, buffering | the splash becomes the stage's picture, shown at once |
+// | 2     | playing           | host told 5011                                        |
+// | 3     | stopped, ready    | host told 5010                                        |
 //
 // creation -> 0; open -> 1; 5005 (first frame shown) -> 3; play -> 2; stop, setWindow while
 // playing, 5007 -> 3; destruction -> 3 then 0. Calls come from the host's thread; the engine's
@@ -52,7 +52,8 @@ public:
     // The host's page, text and preload requests and the embed parameters, for the scripts.
     void setUrlCallback(BrowserLink* link);
     BrowserLink* urlCallback() const { return urlCallback_; }
-    // The "BUFFERING" picture; ignored when one is set.
+    // The "BUFFERING" picture, shown on the stage at once and again whenever a movie buffers;
+    // ignored when one is set.
     void setSplash(std::unique_ptr<nDIB> splash);
     // Makes the sound output of every engine this controller creates (none: the wave output).
     void setSoundFactory(std::function<std::unique_ptr<SoundControl>()> factory);
@@ -85,6 +86,8 @@ public:
 
 private:
     void createEngine();
+    // The splash becomes the stage's picture, and the stage window shows it.
+    void showSplash();
     // The object stored under `id`, polled every 100 ms while the stream still delivers.
     skvObject* waitForObject(const GUID& id);
     void restoreVolume();

@@ -82,7 +82,10 @@ void EventLog::onState(int32_t state) {
 
 void EventLog::eventDelivered(const EventReport& r) {
     std::string body = "\"event\":" + jsonString(r.event);
-    if (r.spriteScript >= 0) body += ",\"sprite\":" + std::to_string(r.spriteScript);
+    if (r.spriteScript >= 0) {
+        body += ",\"sprite\":" + std::to_string(r.sprite);
+        body += ",\"spriteScript\":" + std::to_string(r.spriteScript);
+    }
     if (r.castMember >= 0) body += ",\"cast\":" + std::to_string(r.castMember);
     if (r.frameScript >= 0) body += ",\"frameScript\":" + std::to_string(r.frameScript);
     body += ",\"ran\":[";

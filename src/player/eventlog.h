@@ -6,7 +6,8 @@
 // | "status"    | a status code (signed int32)   | "data" when not 0                            |
 // | "state"     | the controller state 0-3       |                                              |
 // | "event"     | the event name                 | "ran": [{"role", "handler", "script"}, ...]; |
-// |             |                                | "frameScript", "sprite", "cast" when offered;|
+// |             |                                | "frameScript", "sprite", "spriteScript",     |
+// |             |                                | "cast";                                      |
 // |             |                                | "dispatched": false, "failed": true when so; |
 // |             |                                | after "failed", for a script error: "error"  |
 // |             |                                | (its code), "handler" (its name; "script"    |
@@ -19,12 +20,11 @@
 // | "abandoned" | an operation given up          | "reason": which check failed, what was thrown|
 // | other       | a text the host adds (entry)   | e.g. "statusLine", "messageBox", "urlRequest"|
 //
-// On the line of a press or a release, "sprite" is the number of the script of the sprite
-// clicked (the `script` member its [[sprite]] names in the manifest; 0 for a sprite without one,
-// or a click off every sprite), not the sprite's place: a script number is what the manifest and
-// the "script" of "ran" call it, so it is written as it is. "cast" is the number of the member the
-// sprite shows, "frameScript" that of the frame's script (0: none), also as the manifest numbers
-// them; none of these is a score channel (sprite n is channel n + 1).
+// On the line of a press or a release, "sprite" is the sprite clicked as the manifest numbers
+// sprites (its `sprite =`; 0 for a click off every sprite) and "spriteScript" the number of the
+// script that sprite names (0: none). "cast" is the number of the member the sprite shows,
+// "frameScript" that of the frame's script (0: none), also as the manifest numbers them; none of
+// these is a score channel (sprite n is channel n + 1).
 //
 // The offset of a script error is that of the failing instruction from the start of its
 // handler's code. "abandoned" lines come from whatever thread gave up (core/abandon.h) while this

@@ -20,6 +20,10 @@ public:
     // After each step of a transition reached the stage window: on the engine thread or the
     // multimedia timer's thread, while the engine waits with the view lock held.
     virtual void transitionStep(HWND stage, int32_t frame, int32_t step) {}
+    // Each time the "BUFFERING" picture has been drawn into the stage window, which shows it from
+    // the window's set-up until the first frame: on the engine thread with the view lock held,
+    // while the stage window is being painted.
+    virtual void splashShown(HWND stage) {}
     // At window set-up: the forwarder the player's scripts use, so a harness can make the same
     // requests a script makes. Null when the instance is torn down.
     virtual void linkReady(BrowserLink* link) {}

@@ -13,6 +13,7 @@
 #include "net/stringtable.h"
 #include "platform/clock.h"
 #include "player/controller.h"
+#include "plugin/deliveredmovie.h"
 #include "plugin/embedsource.h"
 #include "plugin/hostsink.h"
 #include "plugin/instancelink.h"
@@ -49,13 +50,16 @@ CPluginWindow* currentWindow(NPP instance) {
 }
 
 CPluginWindow::CPluginWindow(NPP instance, uint16_t mode)
-    : instance_(instance), mode_(mode), browserLink_(std::make_unique<InstanceLink>(instance)) {}
+    : instance_(instance), deliveredMovie_(std::make_unique<DeliveredMovie>()), mode_(mode),
+      browserLink_(std::make_unique<InstanceLink>(instance)) {}
 
 CPluginWindow::~CPluginWindow() {
     active_.store(0);
     if (PluginObserver* o = observer()) o->linkReady(nullptr);
     // The player reports its last states to the sink on the way out: the sink goes after it.
     player_.reset();
+    // Only now is nothing reading the copy of a delivered movie.
+    deliveredMovie_.reset();
     hostCallback_.reset();
     browserLink_.reset();
     for (auto& s : streams_)
@@ -111,28 +115,32 @@ void CPluginWindow::setUp(NPWindow* window) {
     hostCallback_ = std::make_unique<HostStatusSink>(this);
     player_->setHostCallback(hostCallback_.get());
     player_->setUrlCallback(browserLink_.get());
+    // Before the splash: it is shown, and the observer told, as soon as the player has it.
+    if (PluginObserver* o = observer()) watch(o);
     if (width_ != 0 && height_ != 0) player_->setStageSize(width_, height_);
     player_->setSplash(loadBufferingPicture());
-    if (PluginObserver* o = observer()) {
-        skvAnimationPlayer* engine = player_->engine();
-        engine->setEventListener(o);
-        engine->setFrameShownHook([o, engine](int32_t frame) {
-            o->frameShown(engine->window(), frame, engine->frameCounter());
-        });
-        engine->setTransitionStepHook([o, engine](int32_t frame, int32_t step) {
-            o->transitionStep(engine->window(), frame, step);
-        });
-        o->linkReady(browserLink_.get());
-        // Read at the time of telling: the observer outlives every instance, this one may not.
-        VoiceCodec::setNoticeHook([](const std::string& text) {
-            if (PluginObserver* current = observer()) current->note(text.c_str());
-        });
-    }
     player_->startEngine();
     active_.store(1);
     if (IsWindow(hwnd_))
         SetWindowPos(hwnd_, nullptr, window->x, window->y, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CPluginWindow::watch(PluginObserver* o) {
+    skvAnimationPlayer* engine = player_->engine();
+    engine->setEventListener(o);
+    engine->setFrameShownHook([o, engine](int32_t frame) {
+        o->frameShown(engine->window(), frame, engine->frameCounter());
+    });
+    engine->setTransitionStepHook([o, engine](int32_t frame, int32_t step) {
+        o->transitionStep(engine->window(), frame, step);
+    });
+    engine->setSplashShownHook([o, engine] { o->splashShown(engine->window()); });
+    o->linkReady(browserLink_.get());
+    // Read at the time of telling: the observer outlives every instance, this one may not.
+    VoiceCodec::setNoticeHook([](const std::string& text) {
+        if (PluginObserver* current = observer()) current->note(text.c_str());
+    });
 }
 
 void CPluginWindow::recordStream(NPStream* stream, const char* mimeType) {
@@ -165,7 +173,10 @@ void CPluginWindow::streamAsFile(NPStream* stream, const char* fileName) {
         return;
     }
     pointerFileName_ = fileName;
-    const std::string address = readEmbedSourceFile(fileName);
+    const EmbedSource source = readEmbedSource(fileName);
+    const std::string address =
+        source.isStream ? deliveredMovie_->address(stream ? stream->url : nullptr, fileName, source)
+                        : source.address;
     if (!address.empty()) movieUrl_ = address;
     if (movieUrl_.empty() || !player_) return;
     try {

@@ -1,8 +1,9 @@
 // CPluginWindow: the plug-in instance, one per embedded movie (at most one lives at a time). It
 // reads its size and parameters from the embed element, subclasses the window the browser gives
-// it and puts a player in it, turns the embed source the browser delivers into the movie's
-// address, shows status texts, buffering progress and errors, and carries out the page, text and
-// preload requests the movie's scripts make (netrequests.cpp).
+// it and puts a player in it, turns the embed source the browser delivers (a text naming the
+// movie, or the movie itself) into the movie's address, shows status texts, buffering progress
+// and errors, and carries out the page, text and preload requests the movie's scripts make
+// (netrequests.cpp).
 //
 // Threads: the browser's thread calls everything but the request starters and the result
 // readers, which the player's thread calls. A stream record is published by raising
@@ -25,8 +26,10 @@ class skvPlayer;
 
 namespace skv::plugin {
 
+class DeliveredMovie;
 class HostStatusSink;
 class InstanceLink;
+class PluginObserver;
 
 // The plug-in's own window messages (WM_USER + 100, + 150, + 200, + 250, + 350) and the status
 // message the sink posts.
@@ -103,6 +106,8 @@ public:
 
 private:
     void setUp(NPWindow* window);
+    // Hands the harness's observer the engine's events, frames, steps and splash.
+    void watch(PluginObserver* o);
     void showError(const char* text);
     void showProgress();
     void handleStatus(int32_t code);
@@ -116,6 +121,8 @@ private:
     NPWindow* npWindow_ = nullptr;
     std::string pointerFileName_;
     std::string movieUrl_;
+    // The embed source when it is the movie itself; goes after the player that reads it.
+    std::unique_ptr<DeliveredMovie> deliveredMovie_;
     std::unique_ptr<skvPlayer> player_;
     std::unique_ptr<HostStatusSink> hostCallback_;
     HWND hwnd_ = nullptr;

@@ -170,10 +170,12 @@ void skvScriptRuntime::timeout(int32_t frameScript) {
     if (listener_) listener_->eventDelivered(report);
 }
 
-bool skvScriptRuntime::mouseDown(int32_t spriteScript, int32_t castMember, int32_t frameScript) {
+bool skvScriptRuntime::mouseDown(int32_t spriteScript, int32_t castMember, int32_t frameScript,
+                                 int32_t sprite) {
     if (!delivers()) return false;
     EventReport report;
     report.event = "mouseDown";
+    report.sprite = sprite;
     report.spriteScript = spriteScript, report.castMember = castMember;
     report.frameScript = frameScript;
     Dispatch dispatch(*this, report);
@@ -188,10 +190,12 @@ bool skvScriptRuntime::mouseDown(int32_t spriteScript, int32_t castMember, int32
     return report.dispatched;
 }
 
-bool skvScriptRuntime::mouseUp(int32_t spriteScript, int32_t castMember, int32_t frameScript) {
+bool skvScriptRuntime::mouseUp(int32_t spriteScript, int32_t castMember, int32_t frameScript,
+                               int32_t sprite) {
     if (!delivers()) return false;
     EventReport report;
     report.event = "mouseUp";
+    report.sprite = sprite;
     report.spriteScript = spriteScript, report.castMember = castMember;
     report.frameScript = frameScript;
     if (mouseDownEaten) {

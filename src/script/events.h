@@ -42,6 +42,8 @@ struct EventReport {
     const char* event = "";
     // The objects offered (-1 or 0: none).
     int32_t spriteScript = -1, castMember = -1, frameScript = -1;
+    // The sprite clicked, as the manifest numbers sprites (0: none); a press or release only.
+    int32_t sprite = 0;
     std::vector<HandlerRun> ran;
     // False when a pre-handler kept the event from the scripts, or a press was eaten.
     bool dispatched = true;

@@ -44,8 +44,10 @@ public:
     void exitFrame(int32_t frameScript);
     void idle(int32_t frameScript);
     void timeout(int32_t frameScript);
-    bool mouseDown(int32_t spriteScript, int32_t castMember, int32_t frameScript);
-    bool mouseUp(int32_t spriteScript, int32_t castMember, int32_t frameScript);
+    // `sprite`: the sprite clicked as the score numbers it (0: none), for the event's report only.
+    bool mouseDown(int32_t spriteScript, int32_t castMember, int32_t frameScript,
+                   int32_t sprite = 0);
+    bool mouseUp(int32_t spriteScript, int32_t castMember, int32_t frameScript, int32_t sprite = 0);
 
     void setEventListener(EventListener* listener) { listener_ = listener; }
 

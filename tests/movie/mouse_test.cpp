@@ -34,8 +34,15 @@ NSprite* squareSprite(int size, uint8_t fill, int32_t trigger = 0) {
 
 struct EventLog : ScoreEvents {
     Log log;
-    void mouseDown(int32_t s, int32_t c, int32_t f) override { note("down", s, c, f); }
-    void mouseUp(int32_t s, int32_t c, int32_t f) override { note("up", s, c, f); }
+    std::vector<int32_t> sprites; // the sprite each press or release names
+    void mouseDown(int32_t s, int32_t c, int32_t f, int32_t sprite) override {
+        note("down", s, c, f);
+        sprites.push_back(sprite);
+    }
+    void mouseUp(int32_t s, int32_t c, int32_t f, int32_t sprite) override {
+        note("up", s, c, f);
+        sprites.push_back(sprite);
+    }
     void note(const char* what, int32_t s, int32_t c, int32_t f) {
         log.push_back(std::string(what) + " " + std::to_string(s) + " " + std::to_string(c) + " " +
                       std::to_string(f));
@@ -117,6 +124,8 @@ TEST(ScoreMouse, HitsScanFromTheTopChannelDownAndSkipWhatCannotBeSeen) {
     score.mouseUp(12, 12);
     EXPECT_EQ(events.log,
               (Log{"down 12 6 40", "up 12 6 40", "down 11 5 40", "down 0 0 40", "up 0 0 40"}));
+    // The events name the sprite as the score numbers it: channel 3 is sprite 2.
+    EXPECT_EQ(events.sprites, (std::vector<int32_t>{2, 2, 1, 0, 0}));
     EXPECT_EQ(score.castNumberAt(12, 12), -1);
     EXPECT_EQ(score.memberAt(12, 12), nullptr);
 

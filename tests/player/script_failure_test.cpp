@@ -134,8 +134,8 @@ protected:
 
 TEST_F(ScriptFailure, TheErrorItsHandlerAndItsOffsetReachTheReportAndTheLog) {
     ASSERT_TRUE(log.hearsAbandoned());
-    EXPECT_TRUE(runtime.mouseUp(3, -1, -1));
-    runtime.mouseDown(3, -1, -1);
+    EXPECT_TRUE(runtime.mouseUp(3, -1, -1, 2));
+    runtime.mouseDown(3, -1, -1, 2);
     runtime.startMovie();
     runtime.enterFrame(-1);
     runtime.exitFrame(-1);
@@ -166,20 +166,21 @@ TEST_F(ScriptFailure, TheErrorItsHandlerAndItsOffsetReachTheReportAndTheLog) {
 
     // The event's line goes on after "failed" with the error and its place; the lines of events
     // that did not fail are as they always were.
-    EXPECT_EQ(linesOf("event"),
-              (std::vector<std::string>{
-                  R"({"event":"mouseUp","sprite":3,"ran":[{"role":"sprite","handler":"mouseUp",)"
-                  R"("script":10}],"failed":true,"error":8002,"handler":"explode","offset":1})",
-                  R"({"event":"mouseDown","sprite":3,"ran":[{"role":"sprite","handler":)"
-                  R"("mouseDown","script":10}],"failed":true,"error":8002,"script":10,)"
-                  R"("handlerIndex":3,"offset":2})",
-                  R"({"event":"startMovie","ran":[{"role":"movie","handler":"startMovie",)"
-                  R"("script":20}],"failed":true,"error":8003,"handler":"startMovie","offset":2})",
-                  R"({"event":"enterFrame","ran":[{"role":"movie","handler":"enterFrame",)"
-                  R"("script":20}],"failed":true,"error":8005,"handler":"recurse","offset":2})",
-                  R"({"event":"exitFrame","ran":[{"role":"movie","handler":"exitFrame",)"
-                  R"("script":20}],"failed":true,"error":8005,"handler":"exitFrame","offset":1})",
-              }));
+    EXPECT_EQ(
+        linesOf("event"),
+        (std::vector<std::string>{
+            R"({"event":"mouseUp","sprite":2,"spriteScript":3,"ran":[{"role":"sprite","handler":"mouseUp",)"
+            R"("script":10}],"failed":true,"error":8002,"handler":"explode","offset":1})",
+            R"({"event":"mouseDown","sprite":2,"spriteScript":3,"ran":[{"role":"sprite","handler":)"
+            R"("mouseDown","script":10}],"failed":true,"error":8002,"script":10,)"
+            R"("handlerIndex":3,"offset":2})",
+            R"({"event":"startMovie","ran":[{"role":"movie","handler":"startMovie",)"
+            R"("script":20}],"failed":true,"error":8003,"handler":"startMovie","offset":2})",
+            R"({"event":"enterFrame","ran":[{"role":"movie","handler":"enterFrame",)"
+            R"("script":20}],"failed":true,"error":8005,"handler":"recurse","offset":2})",
+            R"({"event":"exitFrame","ran":[{"role":"movie","handler":"exitFrame",)"
+            R"("script":20}],"failed":true,"error":8005,"handler":"exitFrame","offset":1})",
+        }));
     // Each also has an abandoned line with its reason.
     const std::vector<std::string> abandoned = linesOf("abandoned");
     ASSERT_EQ(abandoned.size(), 5u) << ::testing::PrintToString(log.lines());
