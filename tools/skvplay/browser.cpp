@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 #include "fetch.h"
+#include "platform/display.h"
 #include "platform/win32.h"
 #include "platform/wingdi.h"
 #include "player/eventlog.h"
@@ -24,24 +26,36 @@ constexpr const char* kPageClass = "SkvplayPage";
 constexpr const char* kPluginHostClass = "SkvplayPluginHost";
 Browser* g_browser = nullptr;
 
-bool registerClasses() {
-    static const bool ok = [] {
+bool registerClasses(WNDPROC proc) {
+    static const bool ok = [proc] {
+        // Both paint the page's colour (WM_ERASEBKGND): what a plug-in window's movie does not
+        // cover is page, as in a browser.
         WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.lpfnWndProc = proc;
         wc.lpszClassName = kPageClass;
         if (!RegisterClassA(&wc)) return false;
         wc.lpszClassName = kPluginHostClass;
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         return RegisterClassA(&wc) != 0;
     }();
     return ok;
 }
 
-int dimension(const EmbedElement& e, const char* name, int fallback) {
+// A width or height as written; 0 when absent or not a sane size.
+int dimension(const EmbedElement& e, const char* name) {
     const std::string* v = e.find(name);
     const int n = v ? std::atoi(v->c_str()) : 0;
-    return n > 0 && n <= 4096 ? n : fallback;
+    return n > 0 && n <= 4096 ? n : 0;
+}
+
+// The movie's stage window inside a plug-in window: the child under its top-left corner, where
+// the plug-in puts it. Null while there is none or it is hidden.
+HWND stageWindowOf(HWND host) {
+    POINT corner{0, 0};
+    if (!ClientToScreen(host, &corner)) return nullptr;
+    HWND w = WindowFromPoint(corner);
+    while (w && w != host && GetParent(w) != host)
+        w = GetParent(w);
+    return w && w != host ? w : nullptr;
 }
 
 std::string lastComponent(const std::string& url) {
@@ -68,6 +82,8 @@ const char* mimeTypeFor(const std::string& url) {
 struct Browser::Instance {
     NPP_t npp{};
     HWND window = nullptr;
+    // As written; 0 where the embed gives none and the stage decides.
+    int givenWidth = 0, givenHeight = 0;
     NPWindow npWindow{};
     std::vector<std::string> names, values;
     std::vector<std::unique_ptr<NPStream>> streams;
@@ -85,6 +101,16 @@ Browser::~Browser() {
     closePage();
     unloadPlugin();
     g_browser = nullptr;
+}
+
+LRESULT CALLBACK Browser::pageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ERASEBKGND && g_browser && g_browser->pageBrush_) {
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, g_browser->pageBrush_);
+        return 1;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 void Browser::note(const char* key, const std::string& text) {
@@ -133,7 +159,7 @@ void* Browser::pluginSymbol(const char* name) const {
 bool Browser::openPage(const std::vector<EmbedElement>& embeds, const std::string& base,
                        std::string* error) {
     base_ = base;
-    if (!registerClasses()) {
+    if (!registerClasses(&Browser::pageProc)) {
         *error = "cannot register the page's window classes";
         return false;
     }
@@ -144,12 +170,20 @@ bool Browser::openPage(const std::vector<EmbedElement>& embeds, const std::strin
         *error = "the page has no <embed> of type application/vnd.skyvora or with a .skm src";
         return false;
     }
-    // The embeds sit side by side on the page.
+    pageColour_ = kDefaultPageColour;
+    if (uint32_t rgb = 0; parseHtmlColour(movies.front()->pageColour, &rgb)) pageColour_ = rgb;
+    if (pageBrush_) DeleteObject(pageBrush_);
+    pageBrush_ =
+        CreateSolidBrush(RGB(pageColour_ >> 16, (pageColour_ >> 8) & 0xFF, pageColour_ & 0xFF));
+    // The page window starts at the embeds' sizes as written (the default where none is);
+    // layOut() takes it from there.
     int pageWidth = 0, pageHeight = 0;
     for (const EmbedElement* e : movies) {
-        pageWidth += dimension(*e, "width", kDefaultWidth);
-        pageHeight = std::max(pageHeight, dimension(*e, "height", kDefaultHeight));
+        const int w = dimension(*e, "width"), h = dimension(*e, "height");
+        pageWidth += w ? w : kDefaultWidth;
+        pageHeight = std::max(pageHeight, h ? h : kDefaultHeight);
     }
+    skv::platform::setScreenSize(pageWidth, pageHeight);
     page_ = CreateWindowExA(0, kPageClass, "skvplay", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                             pageWidth, pageHeight, nullptr, nullptr, nullptr, nullptr);
     if (!page_) {
@@ -160,8 +194,10 @@ bool Browser::openPage(const std::vector<EmbedElement>& embeds, const std::strin
     for (const EmbedElement* e : movies) {
         auto inst = std::make_unique<Instance>();
         inst->npp.ndata = this;
-        const int w = dimension(*e, "width", kDefaultWidth);
-        const int h = dimension(*e, "height", kDefaultHeight);
+        inst->givenWidth = dimension(*e, "width");
+        inst->givenHeight = dimension(*e, "height");
+        const int w = inst->givenWidth ? inst->givenWidth : kDefaultWidth;
+        const int h = inst->givenHeight ? inst->givenHeight : kDefaultHeight;
         for (const auto& [n, v] : e->attributes) {
             inst->names.push_back(n);
             inst->values.push_back(v);
@@ -202,7 +238,53 @@ bool Browser::openPage(const std::vector<EmbedElement>& embeds, const std::strin
                 note("urlFailed", url + ": " + err);
         }
     }
+    layOut();
     return true;
+}
+
+bool Browser::layOut() {
+    if (!page_) return false;
+    bool changed = false;
+    int x = 0, pageHeight = 0;
+    for (auto& inst : instances_) {
+        int w = static_cast<int>(inst->npWindow.width), h = static_cast<int>(inst->npWindow.height);
+        if (!inst->givenWidth || !inst->givenHeight) {
+            RECT stage;
+            if (HWND s = stageWindowOf(inst->window); s && GetWindowRect(s, &stage)) {
+                // The stage's extent in its plug-in window, whose origin is the window's own.
+                POINT origin{0, 0};
+                ClientToScreen(inst->window, &origin);
+                if (!inst->givenWidth) w = std::max<int>(1, stage.right - origin.x);
+                if (!inst->givenHeight) h = std::max<int>(1, stage.bottom - origin.y);
+            }
+        }
+        if (w != static_cast<int>(inst->npWindow.width) ||
+            h != static_cast<int>(inst->npWindow.height) || x != inst->npWindow.x) {
+            changed = true;
+            SetWindowPos(inst->window, nullptr, x, 0, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+            inst->npWindow.x = x;
+            inst->npWindow.width = static_cast<uint32_t>(w);
+            inst->npWindow.height = static_cast<uint32_t>(h);
+            inst->npWindow.clipRect =
+                NPRect{0, 0, static_cast<uint16_t>(h), static_cast<uint16_t>(w)};
+            // As a browser does when an embed's box changes.
+            if (plugin_.setwindow) plugin_.setwindow(&inst->npp, &inst->npWindow);
+        }
+        x += w;
+        pageHeight = std::max(pageHeight, h);
+    }
+    RECT page;
+    GetClientRect(page_, &page);
+    if (page.right != x || page.bottom != pageHeight) {
+        changed = true;
+        SetWindowPos(page_, nullptr, 0, 0, x, pageHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const SIZE screen = skv::platform::screenSize();
+    if (screen.cx != x || screen.cy != pageHeight) {
+        changed = true;
+        skv::platform::setScreenSize(x, pageHeight);
+    }
+    return changed;
 }
 
 void Browser::closePage() {
@@ -215,6 +297,8 @@ void Browser::closePage() {
     pending_.clear();
     if (page_) DestroyWindow(page_);
     page_ = nullptr;
+    if (pageBrush_) DeleteObject(pageBrush_);
+    pageBrush_ = nullptr;
 }
 
 void Browser::unloadPlugin() {
@@ -292,6 +376,7 @@ NPError Browser::request(NPP instance, const char* url, const char* target, void
 }
 
 bool Browser::runPendingRequests() {
+    layOut();
     if (pending_.empty()) return false;
     Request r = pending_.front();
     pending_.pop_front();

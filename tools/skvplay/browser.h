@@ -4,6 +4,13 @@
 // embed source as a stream file, carries out the plug-in's URL requests and destroys everything
 // again (destroy, NP_Shutdown). It offers get URL, get URL with notification and the status line.
 //
+// The page is laid out as a browser of the time lays out a page of embeds alone: they sit side by
+// side from the top-left corner, on the page's colour (its <body bgcolor>, white when it gives
+// none), and the page is as large as they are. The page window and the screen take that size, so
+// a window session shows the page and nothing else. An embed written without a width or a height
+// takes that dimension from its movie's stage window, which the plug-in sizes to the movie's
+// stage when its first frame is shown: a movie opened directly shows at exactly its stage size.
+//
 // Everything runs on the thread that made the Browser; requests the plug-in makes are queued and
 // carried out by runPendingRequests from the message loop, as a browser fetches asynchronously.
 #pragma once
@@ -40,6 +47,7 @@ struct BrowserOptions {
 class Browser {
 public:
     static constexpr int kDefaultWidth = 512, kDefaultHeight = 384;
+    static constexpr uint32_t kDefaultPageColour = 0xFFFFFF;
 
     explicit Browser(BrowserOptions options);
     ~Browser();
@@ -57,9 +65,16 @@ public:
     void unloadPlugin();
 
     // Fetches and delivers what the plug-in asked for; true when there was something to do.
+    // The page's layout is brought up to date first (layOut), as this runs on every turn of the
+    // message loop.
     bool runPendingRequests();
+    // Sizes and places the embeds, the page window and the screen for the stages as they are
+    // now; true when anything changed.
+    bool layOut();
 
     HWND pageWindow() const { return page_; }
+    // The colour the page shows where no movie covers it, as 0xRRGGBB.
+    uint32_t pageColour() const { return pageColour_; }
     const std::vector<std::string>& pageRequests() const { return pageRequests_; }
     const std::string& statusLine() const { return status_; }
 
@@ -84,6 +99,7 @@ private:
     void deliver(Instance& instance, const std::string& url, const std::string& body,
                  const char* mimeType, void* notifyData, bool notify);
     void note(const char* key, const std::string& text);
+    static LRESULT CALLBACK pageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     BrowserOptions options_;
     HMODULE module_ = nullptr;
@@ -91,6 +107,8 @@ private:
     NPNetscapeFuncs funcs_{};
     NP_ShutdownFunc shutdown_ = nullptr;
     HWND page_ = nullptr;
+    uint32_t pageColour_ = kDefaultPageColour;
+    HBRUSH pageBrush_ = nullptr;
     std::string base_;
     std::vector<std::unique_ptr<Instance>> instances_;
     std::deque<Request> pending_;

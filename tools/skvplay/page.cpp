@@ -75,6 +75,8 @@ const std::string* EmbedElement::find(std::string_view name) const {
 
 std::vector<EmbedElement> parseEmbeds(std::string_view html) {
     std::vector<EmbedElement> embeds;
+    std::string pageColour;
+    bool bodySeen = false;
     size_t pos = 0;
     while ((pos = html.find('<', pos)) != std::string_view::npos) {
         if (html.compare(pos, 4, "<!--") == 0) {
@@ -87,10 +89,16 @@ std::vector<EmbedElement> parseEmbeds(std::string_view html) {
         size_t nameEnd = nameStart;
         while (nameEnd < html.size() && std::isalnum(static_cast<unsigned char>(html[nameEnd])))
             ++nameEnd;
-        const bool embed =
-            iequals(html.substr(nameStart, nameEnd - nameStart), "embed") &&
-            (nameEnd == html.size() || !std::isalnum(static_cast<unsigned char>(html[nameEnd])));
-        if (!embed) {
+        const std::string_view name = html.substr(nameStart, nameEnd - nameStart);
+        if (iequals(name, "body") && !bodySeen) {
+            // Only the first body counts, as a browser ignores a second one's attributes.
+            bodySeen = true;
+            EmbedElement body;
+            pos = parseAttributes(html, nameEnd, &body);
+            if (const std::string* colour = body.find("bgcolor")) pageColour = *colour;
+            continue;
+        }
+        if (!iequals(name, "embed")) {
             pos = nameStart;
             continue;
         }
@@ -98,6 +106,8 @@ std::vector<EmbedElement> parseEmbeds(std::string_view html) {
         pos = parseAttributes(html, nameEnd, &e);
         embeds.push_back(std::move(e));
     }
+    for (EmbedElement& e : embeds)
+        e.pageColour = pageColour;
     return embeds;
 }
 
@@ -106,6 +116,35 @@ bool isMovieEmbed(const EmbedElement& embed) {
         if (iequals(*type, "application/vnd.skyvora")) return true;
     if (const std::string* src = embed.find("src")) return iendsWith(*src, ".skm");
     return false;
+}
+
+bool parseHtmlColour(std::string_view text, uint32_t* rgb) {
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    static constexpr std::pair<std::string_view, uint32_t> kNames[] = {
+        {"black", 0x000000},  {"silver", 0xC0C0C0}, {"gray", 0x808080},   {"white", 0xFFFFFF},
+        {"maroon", 0x800000}, {"red", 0xFF0000},    {"purple", 0x800080}, {"fuchsia", 0xFF00FF},
+        {"green", 0x008000},  {"lime", 0x00FF00},   {"olive", 0x808000},  {"yellow", 0xFFFF00},
+        {"navy", 0x000080},   {"blue", 0x0000FF},   {"teal", 0x008080},   {"aqua", 0x00FFFF}};
+    for (const auto& [name, value] : kNames)
+        if (iequals(text, name)) {
+            *rgb = value;
+            return true;
+        }
+    if (!text.empty() && text.front() == '#') text.remove_prefix(1);
+    if (text.size() != 6) return false;
+    uint32_t value = 0;
+    for (char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        const int digit = std::isdigit(static_cast<unsigned char>(c))
+                              ? c - '0'
+                              : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    *rgb = value;
+    return true;
 }
 
 TargetKind classifyTarget(const std::string& target, std::string_view firstBytes) {

@@ -1,7 +1,7 @@
 // The display: the screen the windows are composited into, the backend that presents it, and the
 // input that reaches the windows from it.
 //
-// The screen is a true-colour surface of a fixed size (1024 x 768 unless set). It is made, when
+// The screen is a true-colour surface, 1024 x 768 unless a program sets its size. It is made, when
 // asked for, from the desktop (filled with COLOR_BACKGROUND, painted by screen DCs) and the
 // visible top-level windows in z-order, each with its visible children on top of it. Every window
 // keeps a picture of its own client area, which window DCs draw into; the screen is never drawn
@@ -64,7 +64,9 @@ SKV_PLATFORM_API DisplayBackend currentDisplay();
 // Ends the backend (SDL2: closes its window and joins its thread). The next use starts one again.
 SKV_PLATFORM_API void closeDisplay();
 
-// The screen's size; changing it is meant for before the first window.
+// The screen's size. It may change while windows show (a browser sizes it to its page): the
+// desktop is filled again, windows keep their places, and SDL2's window takes the new size the
+// next time it shows the screen (centred again if it no longer fits where it was).
 SKV_PLATFORM_API void setScreenSize(int width, int height);
 SKV_PLATFORM_API SIZE screenSize();
 

@@ -188,6 +188,7 @@ private:
                 SDL_GetWindowPosition(window_, &windowX_, &windowY_);
             }
             if (box) showBox(*box);
+            followMove();
             followCursor();
             const uint64_t generation = win::screenGeneration();
             if (generation != shown || exposed_) {
@@ -236,7 +237,7 @@ private:
         Image img = captureScreen();
         int w = 0, h = 0;
         SDL_GetWindowSize(window_, &w, &h);
-        if (w != img.width || h != img.height) SDL_SetWindowSize(window_, img.width, img.height);
+        if (w != img.width || h != img.height) resize(img.width, img.height);
         SDL_Surface* target = SDL_GetWindowSurface(window_);
         if (!target) return;
         SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
@@ -245,6 +246,43 @@ private:
         SDL_BlitSurface(source, nullptr, target, nullptr);
         SDL_FreeSurface(source);
         SDL_UpdateWindowSurface(window_);
+    }
+
+    // The screen changed size (a program sized it to what it shows): the window follows at 1:1.
+    // A window that no longer fits the desktop where it is, as one opened centred at a larger
+    // size and then shrunk would not, is centred again; one that fits stays where it is, as the
+    // person may have put it there.
+    void resize(int width, int height) {
+        SDL_SetWindowSize(window_, width, height);
+        const int display = SDL_GetWindowDisplayIndex(window_);
+        SDL_Rect bounds;
+        if (display < 0 || SDL_GetDisplayUsableBounds(display, &bounds) != 0) return;
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(window_, &x, &y);
+        if (x >= bounds.x && y >= bounds.y && x + width <= bounds.x + bounds.w &&
+            y + height <= bounds.y + bounds.h)
+            return;
+        moveTo_ = SDL_Point{bounds.x + std::max(0, (bounds.w - width) / 2),
+                            bounds.y + std::max(0, (bounds.h - height) / 2)};
+        moveTries_ = kMoveTries;
+        moveSeen_ = 0;
+        SDL_SetWindowPosition(window_, moveTo_.x, moveTo_.y);
+    }
+
+    // X11 can lose a move made while the window is still being mapped, and SDL reports where it
+    // asked the window to go until the server's answer says otherwise: the move is asked again
+    // on the next passes until the window has been seen there for a few passes in a row.
+    void followMove() {
+        if (moveTries_ == 0) return;
+        --moveTries_;
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(window_, &x, &y);
+        if (x == moveTo_.x && y == moveTo_.y) {
+            if (++moveSeen_ >= kMoveSeen) moveTries_ = 0;
+            return;
+        }
+        moveSeen_ = 0;
+        SDL_SetWindowPosition(window_, moveTo_.x, moveTo_.y);
     }
 
     void showBox(BoxRequest& request) {
@@ -343,6 +381,9 @@ private:
     // The SDL thread's own.
     SDL_Window* window_ = nullptr;
     bool exposed_ = false;
+    static constexpr int kMoveTries = 100, kMoveSeen = 5;
+    SDL_Point moveTo_{0, 0};
+    int moveTries_ = 0, moveSeen_ = 0;
     HCURSOR shownCursor_ = nullptr;
     bool cursorKnown_ = false;
     std::map<SDL_SystemCursor, SDL_Cursor*> systemCursors_;
