@@ -272,4 +272,43 @@ TEST_F(SkvcDumpProgram, ReceiveTimeOutTakesWholeSecondsForUrlsOnly) {
     EXPECT_TRUE(contains(file.err, "apply to URLs only")) << file.err;
 }
 
+// A file given by mistake is named for what it is, on standard error, with exit status 3; a movie
+// cut short lists what it holds and says where it ends, with exit status 1.
+TEST_F(SkvcDumpProgram, FilesThatAreNotMoviesAreNamedAndACutMovieSaysWhereItEnds) {
+    const std::string png = (dir_ / "ball.png").string();
+    writeBytes(png, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
+    Program p = run(SKVC_PROGRAM, {"dump", png});
+    EXPECT_EQ(p.status, 3);
+    EXPECT_EQ(p.out, "");
+    EXPECT_EQ(p.err, "skvc: " + png + " is not a Skyvora movie: it starts with a PNG signature\n");
+
+    fs::create_directories(dir_ / "hello");
+    std::ofstream(dir_ / "hello" / "movie.toml") << "[movie]\nstage = [64, 48]\n";
+    const std::string folder = (dir_ / "hello").string();
+    p = run(SKVC_PROGRAM, {"dump", folder});
+    EXPECT_EQ(p.status, 3);
+    EXPECT_EQ(p.err, "skvc: " + folder + " is a folder, not a movie; a movie source? build it " +
+                         "with: skvc build " + folder + " -o hello.skm\n");
+    p = run(SKVC_PROGRAM, {"dump", folder + "/movie.toml"});
+    EXPECT_EQ(p.status, 3);
+    EXPECT_TRUE(contains(p.err, "movie.toml is not a Skyvora movie: it is text; a movie source? "
+                                "build it with: skvc build " +
+                                    folder + " -o hello.skm"))
+        << p.err;
+
+    std::vector<uint8_t> demo = readBytes(DEMO_MOVIE);
+    ASSERT_GT(demo.size(), 4000u);
+    demo.resize(4000);
+    const std::string cut = (dir_ / "cut.skm").string();
+    writeBytes(cut, demo);
+    p = run(SKVC_PROGRAM, {"dump", cut});
+    EXPECT_EQ(p.status, 1) << p.out << p.err;
+    EXPECT_TRUE(contains(p.out, "     0  skvScore")) << p.out;
+    EXPECT_TRUE(contains(p.out, "without an end marker: it ends after 4 000 bytes, in the middle "
+                                "of an object (object "))
+        << p.out;
+    // The check raises its own short reads: the reader's diagnostic line is not written.
+    EXPECT_FALSE(contains(p.out, "read less bytes")) << p.out;
+}
+
 } // namespace

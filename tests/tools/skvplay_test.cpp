@@ -1,8 +1,12 @@
 // The skvplay program end to end, headless on the virtual clock: pages, embed sources, movie
-// addresses, a movie served by qmsd over loopback, and what its JSON-lines log says.
+// addresses, a movie served by qmsd over loopback, and what its JSON-lines log says; what it
+// says and the status it exits with when a movie does not play; its contact sheet.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +22,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int run(const std::vector<std::string>& args, std::string* output = nullptr) {
-    std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY " SKVPLAY_PROGRAM;
+// Runs skvplay after `prefix` (a "cd DIR &&", more variables to unset), without a display.
+int runWith(const std::string& prefix, const std::vector<std::string>& args,
+            std::string* output = nullptr) {
+    std::string cmd = prefix + " env -u DISPLAY -u WAYLAND_DISPLAY " SKVPLAY_PROGRAM;
     for (const auto& a : args)
         cmd += " '" + a + "'";
     cmd += " 2>&1";
@@ -33,6 +39,10 @@ int run(const std::vector<std::string>& args, std::string* output = nullptr) {
     const int status = pclose(p);
     if (output) *output = out;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int run(const std::vector<std::string>& args, std::string* output = nullptr) {
+    return runWith("", args, output);
 }
 
 std::vector<std::string> readLines(const fs::path& path) {
@@ -240,6 +250,21 @@ TEST_F(Skvplay, ContactSheetHoldsTheFramesSideBySide) {
     const auto [w, h] = pngSize(dir / "sheets" / "sheet.png");
     EXPECT_GT(w, 2 * h) << out; // four frames in one row
     EXPECT_NE(readAll(dir / "logs" / "run" / "log.jsonl").find("\"frame\""), std::string::npos);
+    EXPECT_NE(out.find("sheet.png: 4 pictures, numbered 1 to 4"), std::string::npos) << out;
+
+    // Every fifth frame shown: frames 5, 10, 15 and 20, a row of four as wide as the first.
+    ASSERT_EQ(run({"--headless", "--max-frames", "22", "--contact-sheet-every", "5",
+                   "--contact-sheet", (dir / "every.png").string(), movie()},
+                  &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("every.png: 4 pictures, numbered 5 to 20"), std::string::npos) << out;
+    EXPECT_EQ(pngSize(dir / "every.png"), pngSize(dir / "sheets" / "sheet.png"));
+
+    EXPECT_EQ(run({"--headless", "--contact-sheet-every", "5", movie()}, &out), 2);
+    EXPECT_NE(out.find("--contact-sheet-every needs --contact-sheet FILE"), std::string::npos)
+        << out;
+    EXPECT_EQ(run({"--headless", "--contact-sheet-every", "0", movie()}, &out), 2);
 }
 
 TEST_F(Skvplay, TwoRunsWithATransitionShowTheSameStepsFramesAndLog) {
@@ -329,15 +354,126 @@ TEST_F(Skvplay, AWorkFolderOfItsOwnGoesAwayAndAStatusIsSaidOnce) {
     EXPECT_EQ(out.find(said, first + 1), std::string::npos) << out;
 }
 
-TEST_F(Skvplay, NothingShownIsNotAnExitStatusOfZero) {
-    // A page whose embed names a movie that is not there: the browser has nothing to hand the
-    // plug-in, no error box comes, and nothing plays.
+TEST_F(Skvplay, EachWayOfNotPlayingHasAnExitStatusOfItsOwn) {
+    std::string out;
+    ASSERT_EQ(run({"--help"}, &out), 0);
+    for (const char* status : {"  1  no window", "  4  nothing played", "  5  the source an embed",
+                               "  6  the movie's server"})
+        EXPECT_NE(out.find(status), std::string::npos) << status << "\n" << out;
+
+    // Asked for a window where there is no display.
+    EXPECT_EQ(run({"--window", movie()}, &out), 1) << out;
+    EXPECT_NE(out.find("skvplay: cannot open a window: no display is set"), std::string::npos)
+        << out;
+
+    // A page whose embed names a source that is not there: the browser has nothing to hand the
+    // plug-in, so the run ends at once rather than wait for a movie that cannot come.
     std::ofstream(dir / "missing.html") << "<html><embed src=\"nothere.skm\" width=100 "
                                            "height=100></html>\n";
-    std::string out;
-    EXPECT_EQ(run({"--headless", "--seconds", "2", (dir / "missing.html").string()}, &out), 4)
+    EXPECT_EQ(run({"--headless", (dir / "missing.html").string()}, &out), 5) << out;
+    EXPECT_NE(out.find("skvplay: the page's embed source could not be fetched: cannot open " +
+                       (dir / "nothere.skm").string() + " (No such file or directory)"),
+              std::string::npos)
         << out;
+
+    // A server that is down: nothing listens on the closed port (and no proxy is tried).
+    EXPECT_EQ(runWith("env -u http_proxy -u HTTP_PROXY", {"--headless", "qmsp://127.0.0.1:1/x.skm"},
+                      &out),
+              6)
+        << out;
+    EXPECT_NE(out.find("skvplay: cannot reach the server 127.0.0.1:1: the connection was refused"),
+              std::string::npos)
+        << out;
+
+    // A server that takes the connection and never answers: within the time given no frame.
+    const int quiet = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(quiet, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof sa;
+    ASSERT_EQ(bind(quiet, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ASSERT_EQ(listen(quiet, 4), 0);
+    ASSERT_EQ(getsockname(quiet, reinterpret_cast<sockaddr*>(&sa), &length), 0);
+    const int status =
+        runWith("env -u http_proxy -u HTTP_PROXY",
+                {"--headless", "--seconds", "5",
+                 "qmsp://127.0.0.1:" + std::to_string(ntohs(sa.sin_port)) + "/q.skm"},
+                &out);
+    close(quiet);
+    EXPECT_EQ(status, 4) << out;
     EXPECT_NE(out.find("not one frame was shown"), std::string::npos) << out;
+}
+
+TEST_F(Skvplay, WhatIsNotAMovieIsSaidInPlainWordsBesideThePluginsBox) {
+    // Relative names, as a person types them; the run happens as ever and its box is logged.
+    fs::create_directories(dir / "src");
+    std::ofstream(dir / "src" / "movie.toml") << "[movie]\nstage = [64, 48]\n";
+    std::ofstream(dir / "ball.png", std::ios::binary)
+        << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    std::ofstream(dir / "empty.skm").flush();
+    std::string cut = readAll(DEMO_MOVIE);
+    ASSERT_GT(cut.size(), 1204u);
+    cut.resize(1204);
+    std::ofstream(dir / "mymovie.skm", std::ios::binary) << cut;
+    const std::string in = "cd '" + dir.string() + "' &&";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"ball.png", "skvplay: ball.png is not a Skyvora movie: it starts with a PNG signature"},
+        {"src/movie.toml", "skvplay: src/movie.toml is not a Skyvora movie: it is text; a movie "
+                           "source? build it with: skvc build src -o src.skm"},
+        {"src", "skvplay: src is a folder, not a movie; a movie source? build it with: skvc build "
+                "src -o src.skm"},
+        {"empty.skm", "skvplay: empty.skm is empty"},
+        {"mymovie.skm",
+         "skvplay: mymovie.skm ends after 1 204 bytes, in the middle of an object (object "},
+    };
+    for (const auto& [target, said] : cases) {
+        std::string out;
+        EXPECT_EQ(runWith(in, {"--headless", "--log", "log.jsonl", target}, &out), 3) << out;
+        EXPECT_NE(out.find(said), std::string::npos) << target << "\n" << out;
+        EXPECT_NE(out.find("skvplay: the plug-in showed an error box: "), std::string::npos) << out;
+        EXPECT_EQ(entries(readLines(dir / "log.jsonl"), "messageBox").size(), 1u) << target;
+    }
+    // An embed source naming a movie that is not there says so, not that it is text.
+    std::ofstream(dir / "pointer.skm", std::ios::binary)
+        << "file:" << (dir / "gone.skm").string() << "\r\n";
+    std::string out;
+    EXPECT_EQ(runWith(in, {"--headless", "pointer.skm"}, &out), 3) << out;
+    EXPECT_NE(out.find("skvplay: pointer.skm is an embed source naming the movie file:" +
+                       (dir / "gone.skm").string() + ", which does not exist"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(Skvplay, AHeadlessRunOfAMovieThatLoopsForEverStopsAtItsLimitAndSaysSo) {
+    // The demo loops until its button is clicked; nobody clicks. Its evenly spread contact
+    // sheet starts at the first frame shown.
+    std::string out;
+    EXPECT_EQ(run({"--headless", "--contact-sheet", (dir / "sheet.png").string(), movie()}, &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("skvplay: stopped at the headless limit of 600 s of movie time; give "
+                       "--seconds N to play longer"),
+              std::string::npos)
+        << out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("(\\d+) frames shown")));
+    const int shown = std::stoi(m[1]);
+    ASSERT_TRUE(std::regex_search(
+        out, m, std::regex("contact sheet [^:]*: (\\d+) pictures, numbered 1 to (\\d+)")))
+        << out;
+    EXPECT_LE(std::stoi(m[1]), 32);
+    EXPECT_LE(std::stoi(m[2]), shown);
+    // Its loop at 12 frames a second came round hundreds of times; the sheet, its pictures one
+    // gap apart from the first, reaches within a gap of the end.
+    EXPECT_GT(shown, 6000);
+    const int pictures = std::stoi(m[1]), last = std::stoi(m[2]);
+    ASSERT_GT(pictures, 1);
+    EXPECT_GT(last, shown - (last - 1) / (pictures - 1));
+
+    // A limit the person gave is no news.
+    EXPECT_EQ(run({"--headless", "--seconds", "2", movie()}, &out), 0) << out;
+    EXPECT_EQ(out.find("headless limit"), std::string::npos) << out;
 }
 
 TEST_F(Skvplay, KeysReachTheStageOnceTheMoviePlays) {

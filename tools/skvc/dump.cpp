@@ -6,7 +6,7 @@
 
 #include "core/filepipe.h"
 #include "core/guid.h"
-#include "core/localstream.h"
+#include "core/moviecheck.h"
 #include "core/objectmanager.h"
 #include "core/registry.h"
 #include "core/status.h"
@@ -27,7 +27,7 @@ const char* kDumpHelp =
     "\n"
     "Lists what a movie stream (.skm) holds: its header (movie identifier and stream\n"
     "version), one line per object (index, class, object identifier, size hint) and how\n"
-    "the stream ended.\n"
+    "the stream ended (for a file cut short: after how many bytes, and in which object).\n"
     "\n"
     "FILE is read directly. A URL (qmsp://host[:port]/path for a streaming server, or\n"
     "file:///path) is fetched the way the player fetches it, through the movie cache.\n"
@@ -39,7 +39,8 @@ const char* kDumpHelp =
     "                transfer ends early and the cache keeps what arrived\n"
     "\n"
     "exit status: 0 ended with an end marker, 1 ended early (truncated or corrupt),\n"
-    "             2 bad command line, 3 not readable or not a movie stream,\n"
+    "             2 bad command line, 3 not readable or not a movie stream (it says\n"
+    "             what the file is instead: a picture, text, a movie source, a folder),\n"
     "             4 an object of an unknown class, 5 the movie could not be fetched\n"
     "             (no answer, an error reply, or a cache file that cannot be opened)\n";
 
@@ -61,25 +62,32 @@ void printHeader(const GUID& movieId, int32_t streamVersion, std::FILE* out) {
                  streamVersion);
 }
 
-// The object lines and the verdict on how the stream ended.
+void printObject(size_t index, const GUID& classId, const GUID& objectId, int32_t size,
+                 std::FILE* out) {
+    std::fprintf(out, "%6zu  %-18s %s  size %d\n", index, skv::classNameOf(classId),
+                 skv::guidText(objectId).c_str(), size);
+}
+
+void printUnknownClass(size_t index, const GUID& classId, std::FILE* out) {
+    std::fprintf(out,
+                 "end: object %zu has an unknown class %s; the stream cannot be read "
+                 "past it\n",
+                 index, skv::guidText(classId).c_str());
+}
+
+// The object lines and the verdict on how a fetched stream ended.
 int printObjects(const std::vector<skv::skvObject*>& objects, skv::SerializeThread::EndReason end,
                  const GUID& endClassId, std::FILE* out) {
     using skv::SerializeThread;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        skv::skvObject* o = objects[i];
-        std::fprintf(out, "%6zu  %-18s %s  size %d\n", i, skv::classNameOf(o->classId),
-                     skv::guidText(o->objectId).c_str(), o->storedSizeHint);
-    }
+    for (size_t i = 0; i < objects.size(); ++i)
+        printObject(i, objects[i]->classId, objects[i]->objectId, objects[i]->storedSizeHint, out);
     switch (end) {
     case SerializeThread::EndReason::Marker:
         std::fprintf(out, "end: %s after %zu objects\n", skv::classNameOf(endClassId),
                      objects.size());
         return kDumpOk;
     case SerializeThread::EndReason::UnknownClass:
-        std::fprintf(out,
-                     "end: object %zu has an unknown class %s; the stream cannot be read "
-                     "past it\n",
-                     objects.size(), skv::guidText(endClassId).c_str());
+        printUnknownClass(objects.size(), endClassId, out);
         return kDumpUnknownClass;
     default:
         std::fprintf(out,
@@ -125,15 +133,34 @@ bool parseReceiveTimeout(const std::string& text, uint32_t* milliseconds) {
 
 } // namespace
 
+// The listing of a checked stream: its header, its objects and how it ends.
+int printChecked(const skv::MovieCheck& c, std::FILE* out) {
+    using skv::MovieFinding;
+    printHeader(c.header.movieId, c.header.streamVersion, out);
+    for (size_t i = 0; i < c.objects.size(); ++i)
+        printObject(i, c.objects[i].classId, c.objects[i].objectId, c.objects[i].sizeHint, out);
+    switch (c.finding) {
+    case MovieFinding::Movie:
+        std::fprintf(out, "end: %s after %zu objects\n", skv::classNameOf(c.endClassId),
+                     c.objects.size());
+        return kDumpOk;
+    case MovieFinding::UnknownClass:
+        printUnknownClass(c.objects.size(), c.endClassId, out);
+        return kDumpUnknownClass;
+    default:
+        std::fprintf(out, "end: the stream stops after %zu objects without an end marker: %s\n",
+                     c.objects.size(), c.reason().c_str());
+        return kDumpTruncated;
+    }
+}
+
 int dumpBytes(const std::vector<unsigned char>& bytes, std::FILE* out) {
-    skv::LocalStream stream(bytes);
-    if (!stream.run()) {
-        std::fprintf(out,
-                     "not a movie stream: it does not begin with the 32-byte \"QMS \" header\n");
+    const skv::MovieCheck c = skv::checkMovieBytes(bytes);
+    if (!c.isStream()) {
+        std::fprintf(out, "not a movie stream: %s\n", c.reason().c_str());
         return kDumpNotAStream;
     }
-    printHeader(stream.header().movieId, stream.header().streamVersion, out);
-    return printObjects(stream.objects(), stream.endReason(), stream.endClassId(), out);
+    return printChecked(c, out);
 }
 
 int dumpUrl(const std::string& url, const DumpUrlOptions& options, std::FILE* out, std::FILE* err) {
@@ -264,13 +291,12 @@ int dumpCommand(const std::vector<std::string>& args) {
                    stderr);
         return kDumpUsage;
     }
-    std::vector<unsigned char> bytes;
-    std::string error;
-    if (!skv::readWholeFile(rest[0], &bytes, &error)) {
-        std::fprintf(stderr, "skvc: %s\n", error.c_str());
+    const skv::MovieCheck c = skv::checkMovieFile(rest[0]);
+    if (!c.isStream()) {
+        std::fprintf(stderr, "skvc: %s\n", c.sentence(rest[0]).c_str());
         return kDumpNotAStream;
     }
-    return dumpBytes(bytes, stdout);
+    return printChecked(c, stdout);
 }
 
 } // namespace skvc

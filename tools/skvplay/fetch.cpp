@@ -1,5 +1,6 @@
 #include "fetch.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -28,7 +29,7 @@ bool hasScheme(const std::string& url) {
 bool readFile(const std::string& path, std::string* body, std::string* error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        *error = "cannot open " + path;
+        *error = "cannot open " + path + " (" + std::strerror(errno) + ")";
         return false;
     }
     std::ostringstream s;
