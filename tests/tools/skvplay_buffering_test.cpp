@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "plugin/splash.h"
+#include "program_run.h"
 
 namespace fs = std::filesystem;
 
@@ -27,27 +28,10 @@ int run(const std::vector<std::string>& args, std::string* output,
         const std::string& tmpDir = std::string()) {
     std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY ";
     if (!tmpDir.empty()) cmd += "TMPDIR='" + tmpDir + "' ";
-    cmd += SKVPLAY_PROGRAM;
-    for (const auto& a : args)
-        cmd += " '" + a + "'";
-    cmd += " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    std::string out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    const int status = pclose(p);
-    *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return skvtest::runCommand(cmd + skvtest::commandLine(SKVPLAY_PROGRAM, args), output);
 }
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using skvtest::readAll;
 
 // A PNG's pixels as 0xRRGGBB, rows from the top.
 struct Picture {

@@ -18,46 +18,26 @@
 #include <string>
 #include <vector>
 
+#include "program_run.h"
+
 namespace fs = std::filesystem;
+using skvtest::commandLine;
+using skvtest::readAll;
+using skvtest::readLines;
+using skvtest::runCommand;
 
 namespace {
 
 // Runs skvplay after `prefix` (a "cd DIR &&", more variables to unset), without a display.
 int runWith(const std::string& prefix, const std::vector<std::string>& args,
             std::string* output = nullptr) {
-    std::string cmd = prefix + " env -u DISPLAY -u WAYLAND_DISPLAY " SKVPLAY_PROGRAM;
-    for (const auto& a : args)
-        cmd += " '" + a + "'";
-    cmd += " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    const int status = pclose(p);
-    if (output) *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return runCommand(prefix + " env -u DISPLAY -u WAYLAND_DISPLAY " +
+                          commandLine(SKVPLAY_PROGRAM, args),
+                      output);
 }
 
 int run(const std::vector<std::string>& args, std::string* output = nullptr) {
     return runWith("", args, output);
-}
-
-std::vector<std::string> readLines(const fs::path& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // Width and height from a PNG's header.
@@ -315,18 +295,11 @@ TEST_F(Skvplay, TwoRunsWithATransitionShowTheSameStepsFramesAndLog) {
 
 TEST_F(Skvplay, ARelativeWorkFolderPlaysTheMovie) {
     // Run from the test's folder with --work naming a folder below it.
-    const std::string cmd = "cd '" + dir.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY " +
-                            SKVPLAY_PROGRAM + " --headless --max-frames 3 --work scratch '" +
-                            movie() + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
     std::string out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    const int status = pclose(p);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_EQ(runWith("cd '" + dir.string() + "' &&",
+                      {"--headless", "--max-frames", "3", "--work", "scratch", movie()}, &out),
+              0)
+        << out;
     EXPECT_NE(out.find("3 frames shown"), std::string::npos) << out;
     EXPECT_TRUE(fs::exists(dir / "scratch" / "movie.skm"));
 }
@@ -334,17 +307,11 @@ TEST_F(Skvplay, ARelativeWorkFolderPlaysTheMovie) {
 TEST_F(Skvplay, AWorkFolderOfItsOwnGoesAwayAndAStatusIsSaidOnce) {
     const fs::path tmp = dir / "tmp";
     fs::create_directories(tmp);
-    const std::string cmd = "TMPDIR='" + tmp.string() + "' env -u DISPLAY -u WAYLAND_DISPLAY " +
-                            SKVPLAY_PROGRAM + " --headless --max-frames 2 '" + movie() + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
     std::string out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    const int status = pclose(p);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_EQ(runWith("TMPDIR='" + tmp.string() + "'", {"--headless", "--max-frames", "2", movie()},
+                      &out),
+              0)
+        << out;
     EXPECT_TRUE(fs::is_empty(tmp)) << fs::directory_iterator(tmp)->path();
     // The plug-in says "Connecting to server..." as the stream starts and as it connects; the
     // user is told once.

@@ -28,6 +28,7 @@
 #include "platform/display.h"
 #include "platform/win32.h"
 #include "plugin/observer.h"
+#include "program_run.h"
 
 namespace fs = std::filesystem;
 using skv::platform::Image;
@@ -314,15 +315,9 @@ TEST(WindowSession, TheDemosChimeReachesTheSoundDevice) {
                             audio.string() +
                             "' " SKVPLAY_PROGRAM " --window --seconds 7 --input '" VISITOR_INPUT
                             "' --work '" +
-                            (dir / "work").string() + "' '" + movie.string() + "' 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
+                            (dir / "work").string() + "' '" + movie.string() + "'";
     std::string output;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
-        output.append(buf, n);
-    const int status = pclose(p);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    ASSERT_EQ(skvtest::runCommand(cmd, &output), 0) << output;
 
     // What the device played: 16-bit stereo frames at 44100 Hz.
     std::ifstream in(audio, std::ios::binary);

@@ -14,30 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "program_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// Runs the command; its standard output and error in *output; the exit status.
-int run(const std::string& command, std::string* output) {
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    const int status = pclose(p);
-    *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using skvtest::readLines;
 
-std::vector<std::string> readLines(const fs::path& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
+int run(const std::string& command, std::string* output) {
+    return skvtest::runCommand(command, output);
 }
 
 TEST(SkvplayScriptError, TheLogAndTheDebugOutputSayWhichErrorEndedTheEventAndWhere) {
