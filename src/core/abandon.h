@@ -12,6 +12,7 @@
 // event log writes it as a line of its own). It may be called from any thread.
 #pragma once
 
+#include "platform/win32.h"
 #include <cstddef>
 #include <typeinfo>
 
@@ -30,7 +31,7 @@ protected:
 // Records that `operation` was given up, and why (printf-style; cut at 1000 characters). It
 // never throws: it is called in the handlers that keep a failure from going further.
 void abandoned(const char* operation, const char* format, ...) noexcept
-    __attribute__((format(printf, 2, 3)));
+    __attribute__((format(SKV_PRINTF_FORMAT, 2, 3)));
 
 // Makes `listener` the process's listener. False, and nothing changes, when one is installed.
 bool installAbandonListener(AbandonListener* listener);

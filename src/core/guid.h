@@ -33,7 +33,3 @@ struct GuidEq {
 };
 
 } // namespace skv
-
-inline bool operator==(const GUID& a, const GUID& b) {
-    return skv::guidEqual(a, b);
-}

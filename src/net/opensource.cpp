@@ -6,6 +6,7 @@
 // file named by the whole text. A local file is refused when it lies on a network share: the
 // player streams from servers, and a movie read off a share would stall playback with no status
 // to show for it.
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -62,13 +63,12 @@ Source* openSource(const char* url) {
 
     std::string path;
     if (remainder && equalsNoCase(scheme, "file")) {
-#ifdef _WIN32
-        path = remainder;
-#else
-        // Without drive letters the remainder is a path from the root: file:/m.skm,
-        // file:///m.skm and file://m.skm all name /m.skm.
-        path = std::string("/") + remainder;
-#endif
+        // A drive letter begins the path itself (file:///C:/m.skm); without one the remainder
+        // is a path from the root: file:/m.skm, file:///m.skm and file://m.skm all name /m.skm
+        // (on Windows, that of the current drive).
+        const bool drive =
+            std::isalpha(static_cast<unsigned char>(remainder[0])) && remainder[1] == ':';
+        path = drive ? std::string(remainder) : std::string("/") + remainder;
     } else {
         path = url;
     }

@@ -16,7 +16,7 @@
 #include "script/scripterror.h"
 #include "sound/soundclasses.h"
 
-#define NP_EXPORT(type) extern "C" __attribute__((visibility("default"))) type
+#define NP_EXPORT(type) extern "C" SKV_MODULE_EXPORT type
 
 namespace skv::plugin {
 
@@ -102,7 +102,7 @@ void urlNotify(NPP instance, const char* url, NPReason reason, void* notifyData)
 
 using namespace skv::plugin;
 
-NP_EXPORT(NPError) NP_GetEntryPoints(NPPluginFuncs* funcs) {
+NP_EXPORT(NPError) WINAPI NP_GetEntryPoints(NPPluginFuncs* funcs) {
     if (!funcs) return NPERR_INVALID_FUNCTABLE_ERROR;
     funcs->version = (NP_VERSION_MAJOR << 8) | NP_VERSION_MINOR;
     funcs->newp = newInstance;
@@ -119,7 +119,7 @@ NP_EXPORT(NPError) NP_GetEntryPoints(NPPluginFuncs* funcs) {
     return NPERR_NO_ERROR;
 }
 
-NP_EXPORT(NPError) NP_Initialize(NPNetscapeFuncs* browser) {
+NP_EXPORT(NPError) WINAPI NP_Initialize(NPNetscapeFuncs* browser) {
     if (!browser) return NPERR_INVALID_FUNCTABLE_ERROR;
     moduleState().browser = browser;
     if ((browser->version >> 8) != NP_VERSION_MAJOR) return NPERR_INCOMPATIBLE_VERSION_ERROR;
@@ -130,7 +130,7 @@ NP_EXPORT(NPError) NP_Initialize(NPNetscapeFuncs* browser) {
     return NPERR_NO_ERROR;
 }
 
-NP_EXPORT(NPError) NP_Shutdown(void) {
+NP_EXPORT(NPError) WINAPI NP_Shutdown(void) {
     moduleState().browser = nullptr;
     return NPERR_NO_ERROR;
 }

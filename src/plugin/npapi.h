@@ -15,6 +15,9 @@
 
 #include <cstdint>
 
+// WINAPI: the module's three entry points use the system's calling convention.
+#include "platform/windef.h"
+
 extern "C" {
 
 typedef int16_t NPError;
@@ -160,9 +163,9 @@ typedef struct NPNetscapeFuncs {
 } NPNetscapeFuncs;
 
 // The module's exports, as a browser looks them up.
-typedef NPError (*NP_GetEntryPointsFunc)(NPPluginFuncs* pluginFuncs);
-typedef NPError (*NP_InitializeFunc)(NPNetscapeFuncs* browserFuncs);
-typedef NPError (*NP_ShutdownFunc)(void);
+typedef NPError(WINAPI* NP_GetEntryPointsFunc)(NPPluginFuncs* pluginFuncs);
+typedef NPError(WINAPI* NP_InitializeFunc)(NPNetscapeFuncs* browserFuncs);
+typedef NPError(WINAPI* NP_ShutdownFunc)(void);
 typedef const char* (*NP_GetMIMEDescriptionFunc)(void);
 
 } // extern "C"

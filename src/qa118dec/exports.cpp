@@ -15,7 +15,12 @@
 #include "paramblock.h"
 #include "voxformat.h"
 
+#ifdef _WIN32
+// The Windows library exports the decoding calls by ordinal alone (qa118dec.def).
+#define QA118_EXPORT extern "C"
+#else
 #define QA118_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

@@ -44,6 +44,12 @@ std::string moduleFolder() {
     return cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
 }
 
+// A library's function as the type it has: through void(*)(), the one function type every other
+// converts to and from without a warning.
+template <class Call> Call bound(FARPROC p) {
+    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(p));
+}
+
 std::string modulePath(HMODULE m) {
     char path[4096];
     const DWORD n = GetModuleFileNameA(m, path, sizeof path);
@@ -71,24 +77,24 @@ void bind(Library& lib) {
     // Bound once for the process, as the loader binds a DLL's imports; the library stays
     // loaded until the process ends.
     lib.bound = true;
-    HMODULE m = LoadLibraryA(lib.name.c_str());
+    // The library ships beside this module. Windows looks for a bare name beside the program
+    // (the browser), not beside a plug-in, so the folder is named first.
+    const std::string file = libraryFileName(lib.name);
+    const std::string folder = moduleFolder();
+    HMODULE m = folder.empty() ? nullptr : LoadLibraryA((folder + file).c_str());
+    if (!m) m = LoadLibraryA(lib.name.c_str());
     if (!m) {
-        const std::string file = libraryFileName(lib.name);
-        const std::string folder = moduleFolder();
         std::string looked = folder.empty() ? std::string() : folder + file + ", then ";
         looked += file + " on the system's library path";
         lib.missing = "skv: the voice decoder library " + lib.name +
                       " could not be loaded (looked for " + looked + ")" + kSilent;
         return;
     }
-    lib.calls.initialise =
-        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2100)));
-    lib.calls.convert =
-        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2120)));
-    lib.calls.finish =
-        reinterpret_cast<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2110)));
-    lib.encode = reinterpret_cast<VoiceCodec::EncodeCall>(GetProcAddress(m, "qa118_encode"));
-    lib.free = reinterpret_cast<VoiceCodec::FreeCall>(GetProcAddress(m, "qa118_free"));
+    lib.calls.initialise = bound<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2100)));
+    lib.calls.convert = bound<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2120)));
+    lib.calls.finish = bound<VoiceCodec::BlockCall>(GetProcAddress(m, MAKEINTRESOURCEA(2110)));
+    lib.encode = bound<VoiceCodec::EncodeCall>(GetProcAddress(m, "qa118_encode"));
+    lib.free = bound<VoiceCodec::FreeCall>(GetProcAddress(m, "qa118_free"));
     if (!lib.calls.initialise || !lib.calls.convert || !lib.calls.finish)
         lib.missing = "skv: the voice decoder library " + lib.name + " at " + modulePath(m) +
                       " lacks its decoding calls (ordinals 2100, 2120, 2110)" + kSilent;

@@ -29,6 +29,8 @@ TEST(OpenSource, FileUrlsInEveryFormNameTheSameAbsolutePath) {
     EXPECT_EQ(filePathFor("file://tmp/movies/a.skm"), "/tmp/movies/a.skm");
     EXPECT_EQ(filePathFor("file:/tmp/movies/a.skm"), "/tmp/movies/a.skm");
     EXPECT_EQ(filePathFor("FiLe:tmp/movies/a.skm"), "/tmp/movies/a.skm");
+    // A drive letter starts the path itself.
+    EXPECT_EQ(filePathFor("file:///C:/movies/a.skm"), "C:/movies/a.skm");
 }
 
 TEST(OpenSource, TextWithoutAKnownSchemeIsAFileNamedByTheWholeText) {
@@ -47,7 +49,14 @@ TEST(OpenSource, NetworkSharesAreRefused) {
 }
 
 TEST(OpenSource, ASourceKeepsAtMost255CharactersOfItsUrl) {
-    std::string url = "/tmp/" + std::string(300, 'm');
+    // Longer than 255 characters, but short enough for a Windows path with its drive, in names no
+    // system refuses.
+    const std::string folder = "/" + std::string(20, 'm');
+    std::string url = "/tmp";
+    for (int i = 0; i < 11; ++i)
+        url.append(folder);
+    url.append("/").append(std::string(20, 'n'));
+    ASSERT_EQ(url.size(), 256u);
     SourcePtr s(skv::openSource(url.c_str()));
     ASSERT_TRUE(s);
     EXPECT_EQ(std::string(s->url()), url.substr(0, 255));

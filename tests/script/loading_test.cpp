@@ -79,8 +79,8 @@ TEST(ScriptBlock, UntrustedHeadersNeverReachOutsideTheBlock) {
     EXPECT_EQ(cut.handlerCount(), 2);
     EXPECT_EQ(cut.handler(2), nullptr);
     // Table offset past the end.
-    ScriptBlock far(rawBlock(200, 3, 0xFFFFFFF0));
-    EXPECT_EQ(far.handlerCount(), 0);
+    ScriptBlock beyond(rawBlock(200, 3, 0xFFFFFFF0));
+    EXPECT_EQ(beyond.handlerCount(), 0);
     // Code ranges that leave the block (also by wrapping around) are empty.
     std::vector<uint8_t> b = rawBlock(96 + 42 * 2, 2, 96);
     writeU32(&b[96 + 4], 10);

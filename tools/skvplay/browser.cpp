@@ -1,22 +1,19 @@
 #include "browser.h"
 
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "fetch.h"
 #include "platform/display.h"
+#include "platform/shellapi.h"
 #include "platform/win32.h"
 #include "platform/wingdi.h"
 #include "player/eventlog.h"
-
-extern char** environ;
 
 namespace skvplay {
 
@@ -69,12 +66,22 @@ std::string lastComponent(const std::string& url) {
 const char* mimeTypeFor(const std::string& url) {
     auto ends = [&](const char* s) {
         const size_t n = std::strlen(s);
-        return url.size() >= n && strcasecmp(url.c_str() + url.size() - n, s) == 0;
+        if (url.size() < n) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (std::tolower(static_cast<unsigned char>(url[url.size() - n + i])) != s[i])
+                return false;
+        return true;
     };
     if (ends(".skm")) return "application/vnd.skyvora";
     if (ends(".txt")) return "text/plain";
     if (ends(".htm") || ends(".html")) return "text/html";
     return "application/octet-stream";
+}
+
+// An export of the plug-in as the function type it has (through void(*)(), which every function
+// type converts to and from without a warning).
+template <class Call> Call pluginCall(FARPROC p) {
+    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(p));
 }
 
 } // namespace
@@ -93,8 +100,13 @@ struct Browser::Instance {
 
 Browser::Browser(BrowserOptions options) : options_(std::move(options)) {
     g_browser = this;
-    if (options_.streamDir.empty()) options_.streamDir = "/tmp/skvplay-streams";
-    mkdir(options_.streamDir.c_str(), 0700);
+    std::error_code ec;
+    if (options_.streamDir.empty())
+        options_.streamDir =
+            (std::filesystem::temp_directory_path(ec) / "skvplay-streams").string();
+    if (std::filesystem::create_directory(options_.streamDir, ec))
+        std::filesystem::permissions(options_.streamDir, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, ec);
 }
 
 Browser::~Browser() {
@@ -124,10 +136,12 @@ bool Browser::loadPlugin(std::string* error) {
                  " (it is built beside skvplay; --plugin PATH names another)";
         return false;
     }
+    // Its message boxes and sound are the session's to record.
+    skv::platform::watchModule(module_);
     auto getEntryPoints =
-        reinterpret_cast<NP_GetEntryPointsFunc>(GetProcAddress(module_, "NP_GetEntryPoints"));
-    auto initialize = reinterpret_cast<NP_InitializeFunc>(GetProcAddress(module_, "NP_Initialize"));
-    shutdown_ = reinterpret_cast<NP_ShutdownFunc>(GetProcAddress(module_, "NP_Shutdown"));
+        pluginCall<NP_GetEntryPointsFunc>(GetProcAddress(module_, "NP_GetEntryPoints"));
+    auto initialize = pluginCall<NP_InitializeFunc>(GetProcAddress(module_, "NP_Initialize"));
+    shutdown_ = pluginCall<NP_ShutdownFunc>(GetProcAddress(module_, "NP_Shutdown"));
     if (!getEntryPoints || !initialize || !shutdown_) {
         *error = options_.pluginName + " is not a plug-in: its entry points are missing";
         return false;
@@ -359,13 +373,12 @@ NPError Browser::request(NPP instance, const char* url, const char* target, void
         std::printf("skvplay: the movie opens the page %s\n", absolute.c_str());
         std::fflush(stdout);
         if (options_.openPages) {
-            char opener[] = "xdg-open";
-            std::string arg = absolute;
-            char* args[] = {opener, arg.data(), nullptr};
-            pid_t pid = 0;
-            if (posix_spawnp(&pid, opener, nullptr, nullptr, args, environ) != 0)
-                std::fprintf(stderr, "skvplay: cannot start xdg-open to show %s\n",
-                             absolute.c_str());
+            const auto shown = reinterpret_cast<intptr_t>(
+                ShellExecuteA(nullptr, "open", absolute.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+            if (shown <= 32)
+                std::fprintf(stderr,
+                             "skvplay: cannot start the desktop's program for %s (error %d)\n",
+                             absolute.c_str(), static_cast<int>(shown));
         }
         if (notify) pending_.push_back({instance, absolute, notifyData, true});
         return NPERR_NO_ERROR;

@@ -1,7 +1,5 @@
 #include "session.h"
 
-#include <strings.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -188,7 +186,7 @@ bool chooseOpening(const std::string& target, const std::string& work, Opening* 
     const bool remote = target.rfind("qmsp:", 0) == 0 || target.rfind("http:", 0) == 0;
     const std::string local = remote ? std::string() : absolutePath(localPath(target));
     const TargetKind kind = classifyTarget(target, remote ? "" : readStart(local, 512));
-    const bool readable = remote || access(local.c_str(), R_OK) == 0;
+    const bool readable = remote || std::ifstream(local, std::ios::binary).is_open();
     if (!readable) {
         *error =
             (kind == TargetKind::MovieAddress ? "cannot read the movie " : "cannot read ") + target;
@@ -317,7 +315,7 @@ SessionResult runSession(const SessionOptions& options) {
     SessionResult result;
     const bool headless = options.headless;
     if (headless) {
-        setenv("SKV_DISPLAY", "headless", 1);
+        SetEnvironmentVariableA("SKV_DISPLAY", "headless");
         platform::selectDisplay(platform::DisplayBackend::Headless);
         platform::setVirtualClock(true, 1000000);
     } else {
@@ -326,12 +324,19 @@ SessionResult runSession(const SessionOptions& options) {
             return refused(kNoWindow, "cannot open a window (" + why + "); run with --headless");
     }
     // Absolute, as the page written there names its embed source relative to its own folder.
-    const char* tmp = std::getenv("TMPDIR");
+    std::error_code tmpError;
+    std::filesystem::path tmp = std::filesystem::temp_directory_path(tmpError);
+    if (tmpError) tmp = "/tmp";
     const std::string work =
-        absolutePath(options.workDir.empty() ? std::string(tmp && *tmp ? tmp : "/tmp") +
-                                                   "/skvplay-" + std::to_string(getpid())
-                                             : options.workDir);
-    mkdir(work.c_str(), 0700);
+        absolutePath(options.workDir.empty()
+                         ? (tmp / ("skvplay-" + std::to_string(GetCurrentProcessId()))).string()
+                         : options.workDir);
+    {
+        std::error_code ec;
+        if (std::filesystem::create_directory(work, ec))
+            std::filesystem::permissions(work, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, ec);
+    }
     // A folder of our own choosing is ours to clear away; one the user named is kept.
     struct WorkFolder {
         std::string path;

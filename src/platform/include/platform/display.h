@@ -118,6 +118,11 @@ SKV_PLATFORM_API std::vector<MessageBoxRecord> messageBoxes();
 SKV_PLATFORM_API std::vector<UINT> messageBeeps();
 SKV_PLATFORM_API void clearMessageBoxes();
 
+// Lets the platform see the message boxes, beeps and wave output of a module the program loaded.
+// Here every module's calls come to the platform anyway; a Windows build rebinds the module's
+// imports to its recorders.
+inline void watchModule(HMODULE) {}
+
 // ---- input -----------------------------------------------------------------------------------
 
 enum class MouseButton { Left, Right, Middle };

@@ -15,6 +15,11 @@
 #endif
 
 #define SKV_PLATFORM_API __attribute__((visibility("default")))
+// The printf the C library formats with, for format checks of functions that pass their
+// arguments on to it.
+#define SKV_PRINTF_FORMAT printf
+// What a module (a plug-in) exports to the program that loads it.
+#define SKV_MODULE_EXPORT __attribute__((visibility("default")))
 #define WINAPI
 #define CALLBACK
 
@@ -60,6 +65,11 @@ typedef struct _GUID {
 typedef GUID UUID;
 typedef GUID CLSID;
 static_assert(sizeof(GUID) == 16, "GUID must be 16 bytes");
+// C++ code compares identifiers with ==, as the system's headers let it.
+extern "C++" inline bool operator==(const GUID& a, const GUID& b) {
+    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+           __builtin_memcmp(a.Data4, b.Data4, sizeof a.Data4) == 0;
+}
 
 // ---- errors ---------------------------------------------------------------------------------
 #define ERROR_SUCCESS 0L
@@ -264,6 +274,11 @@ SKV_PLATFORM_API UINT GetDriveTypeA(LPCSTR rootPathName);
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004u
 #define MAKEINTRESOURCEA(i) ((LPSTR)(uintptr_t)(WORD)(i))
 #define IS_INTRESOURCE(p) (((uintptr_t)(p)) >> 16 == 0)
+
+// ---- the process ----------------------------------------------------------------------------
+SKV_PLATFORM_API DWORD GetCurrentProcessId(void);
+// A null value removes the variable. Changes are seen by getenv and by programs started after.
+SKV_PLATFORM_API BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 
 SKV_PLATFORM_API BOOL GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddress, HMODULE* module);
 // The full path of the module's file; a null module names the main program.

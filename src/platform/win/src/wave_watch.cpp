@@ -1,0 +1,7 @@
+#include "platform/display.h"
+
+namespace skv::platform {
+
+void watchWaveOutput(HMODULE) {}
+
+} // namespace skv::platform
