@@ -94,8 +94,9 @@ Comparison compare(const fs::path& linuxDir, const fs::path& windowsDir) {
         return c;
     }
     if (pa.width != pb.width || pa.height != pb.height) {
-        c.why = "sizes differ: Linux " + std::to_string(pa.width) + "x" + std::to_string(pa.height) +
-                ", Windows " + std::to_string(pb.width) + "x" + std::to_string(pb.height);
+        c.why = "sizes differ: Linux " + std::to_string(pa.width) + "x" +
+                std::to_string(pa.height) + ", Windows " + std::to_string(pb.width) + "x" +
+                std::to_string(pb.height);
         return c;
     }
     c.compared = true;
@@ -123,9 +124,9 @@ Server startServer(const std::string& qmsd, const fs::path& dir) {
     Server s;
     const fs::path portFile = dir / "qmsd.ports";
     fs::remove(portFile);
-    const std::string cmd = skvtest::commandLine(
-        qmsd, {"--port", "0", "--bind", "127.0.0.1", "--quiet", "--port-file", portFile.string(),
-               dir.string()});
+    const std::string cmd =
+        skvtest::commandLine(qmsd, {"--port", "0", "--bind", "127.0.0.1", "--quiet", "--port-file",
+                                    portFile.string(), dir.string()});
     std::string out;
     skvtest::runCommand(cmd + " > /dev/null 2>&1 & echo $!", &out);
     s.pid = static_cast<pid_t>(std::atoi(out.c_str()));
@@ -236,8 +237,8 @@ int main(int argc, char** argv) {
         const fs::path input = folder / "input.txt";
         std::ofstream(input) << m.input;
         const std::string seconds = std::to_string(m.seconds);
-        const std::string served = "qmsp://127.0.0.1:" + std::to_string(server.port) + "/" +
-                                   m.name + "/movie.skm";
+        const std::string served =
+            "qmsp://127.0.0.1:" + std::to_string(server.port) + "/" + m.name + "/movie.skm";
         for (const bool fromServer : {false, true}) {
             // A page is a file run only: the server serves movies.
             if (fromServer && m.target != m.skm.string()) continue;
@@ -260,8 +261,8 @@ int main(int argc, char** argv) {
             std::string verdict;
             if (windowsExit != linuxExit) {
                 ++failures;
-                verdict = "FAIL: skvplay.exe exited " + std::to_string(windowsExit) +
-                          ", Linux " + std::to_string(linuxExit) + "; it said:\n" + windowsSaid;
+                verdict = "FAIL: skvplay.exe exited " + std::to_string(windowsExit) + ", Linux " +
+                          std::to_string(linuxExit) + "; it said:\n" + windowsSaid;
             } else if (!c.compared) {
                 ++failures;
                 verdict = "FAIL: " + c.why;

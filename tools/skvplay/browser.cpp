@@ -78,6 +78,16 @@ const char* mimeTypeFor(const std::string& url) {
     return "application/octet-stream";
 }
 
+constexpr DWORD kPageStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+
+// The size of the page window whose client area (the page) is width x height: the frame and
+// caption come on top, where the window system draws them.
+SIZE pageWindowSize(int width, int height) {
+    RECT r{0, 0, width, height};
+    AdjustWindowRectEx(&r, kPageStyle, FALSE, 0);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
 // An export of the plug-in as the function type it has (through void(*)(), which every function
 // type converts to and from without a warning).
 template <class Call> Call pluginCall(FARPROC p) {
@@ -198,8 +208,9 @@ bool Browser::openPage(const std::vector<EmbedElement>& embeds, const std::strin
         pageHeight = std::max(pageHeight, h ? h : kDefaultHeight);
     }
     skv::platform::setScreenSize(pageWidth, pageHeight);
-    page_ = CreateWindowExA(0, kPageClass, "skvplay", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                            pageWidth, pageHeight, nullptr, nullptr, nullptr, nullptr);
+    const SIZE outer = pageWindowSize(pageWidth, pageHeight);
+    page_ = CreateWindowExA(0, kPageClass, "skvplay", kPageStyle, 0, 0, outer.cx, outer.cy, nullptr,
+                            nullptr, nullptr, nullptr);
     if (!page_) {
         *error = "cannot create the page window";
         return false;
@@ -291,7 +302,8 @@ bool Browser::layOut() {
     GetClientRect(page_, &page);
     if (page.right != x || page.bottom != pageHeight) {
         changed = true;
-        SetWindowPos(page_, nullptr, 0, 0, x, pageHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        const SIZE outer = pageWindowSize(x, pageHeight);
+        SetWindowPos(page_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     const SIZE screen = skv::platform::screenSize();
     if (screen.cx != x || screen.cy != pageHeight) {

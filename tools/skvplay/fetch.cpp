@@ -106,7 +106,9 @@ bool httpGet(const std::string& url, std::string* body, std::string* error) {
 } // namespace
 
 std::string resolveUrl(const std::string& url, const std::string& base) {
-    if (url.empty() || hasScheme(url) || url[0] == '/') return url;
+    // Already absolute: an address, a path from the root, or one with a drive letter.
+    const bool drive = url.size() > 2 && url[1] == ':' && (url[2] == '/' || url[2] == '\\');
+    if (url.empty() || hasScheme(url) || url[0] == '/' || url[0] == '\\' || drive) return url;
     if (startsWith(base, "http://")) {
         const size_t cut = base.rfind('/');
         return (cut != std::string::npos && cut >= 7 ? base.substr(0, cut + 1) : base + "/") + url;

@@ -151,14 +151,14 @@ std::string readStart(const std::string& path, size_t n) {
 }
 
 std::string absolutePath(const std::string& path) {
-    if (path.empty() || path[0] == '/') return path;
-    char cwd[4096];
-    if (!getcwd(cwd, sizeof cwd)) return path;
-    return std::string(cwd) + "/" + path;
+    if (path.empty()) return path;
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.string();
 }
 
 std::string folderOf(const std::string& path) {
-    const size_t cut = path.rfind('/');
+    const size_t cut = path.find_last_of("/\\");
     return cut == std::string::npos ? "." : path.substr(0, cut);
 }
 

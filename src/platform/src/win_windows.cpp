@@ -493,6 +493,14 @@ DWORD GetWindowThreadProcessId(HWND window, DWORD* processId) {
 
 // ---- geometry --------------------------------------------------------------------------------
 
+BOOL AdjustWindowRectEx(RECT* rect, DWORD, BOOL, DWORD) {
+    if (!rect) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     WINDOWPOS wp{window, insertAfter, x, y, std::max(cx, 0), std::max(cy, 0), flags};
     {

@@ -282,6 +282,9 @@ SKV_PLATFORM_API DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
 // procedure turns the latter into WM_MOVE and WM_SIZE. A resize, and SWP_NOCOPYBITS, invalidate
 // the whole window; a plain move keeps its picture. An insert-after window that is not a sibling
 // leaves the z-order as it is.
+// The window rectangle whose client area is *rect. Windows here have no frame, caption or menu
+// bar: the client area is the whole window, so the rectangle stays as it is.
+SKV_PLATFORM_API BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 SKV_PLATFORM_API BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy,
                                    UINT flags);
 SKV_PLATFORM_API BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);

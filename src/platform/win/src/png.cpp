@@ -20,7 +20,8 @@ void chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint
     const size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    put32(out, static_cast<uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+    put32(out, static_cast<uint32_t>(
+                   crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
 }
 
 } // namespace
@@ -44,7 +45,8 @@ bool writePng(const Image& image, const std::string& path, std::string* error) {
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::vector<uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK) {
+    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) !=
+        Z_OK) {
         if (error) *error = "cannot compress the picture for " + path;
         return false;
     }
@@ -61,7 +63,8 @@ bool writePng(const Image& image, const std::string& path, std::string* error) {
 
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
-        if (error) *error = "cannot write " + path + ": check that its folder exists and is writable";
+        if (error)
+            *error = "cannot write " + path + ": check that its folder exists and is writable";
         return false;
     }
     const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();

@@ -7,8 +7,12 @@
 namespace skv::platform {
 
 inline void setVirtualClock(bool, uint64_t = 0) {}
-inline bool isVirtualClock() { return false; }
-inline uint64_t clockNowMs() { return GetTickCount64(); }
+inline bool isVirtualClock() {
+    return false;
+}
+inline uint64_t clockNowMs() {
+    return GetTickCount64();
+}
 inline void joinVirtualClock() {}
 inline void leaveVirtualClock() {}
 

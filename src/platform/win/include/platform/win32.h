@@ -7,9 +7,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <winsock.h>
-#include <windows.h>
 #include <rpc.h>
+#include <windows.h>
+#include <winsock.h>
 
 #include <cstddef>
 #include <cstdint>
