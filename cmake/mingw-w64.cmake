@@ -20,8 +20,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Static archives only: a plain Windows installation has no zlib1.dll.
+# Static archives only: a plain Windows installation has no zlib1.dll (whose import library
+# libz.dll.a would also end in .a).
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+set(ZLIB_LIBRARY /usr/${triple}/lib/libz.a CACHE FILEPATH "zlib for Windows, static")
 
 # Every program and library carries its C and C++ runtimes (and the thread library) inside, so it
 # imports nothing a plain Windows installation lacks.

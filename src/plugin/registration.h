@@ -8,6 +8,7 @@ namespace skv::plugin {
 constexpr const char kMimeType[] = "application/vnd.skyvora";
 constexpr const char kFileExtents[] = "skm";
 constexpr const char kFileOpenName[] = "Skyvora Animation Stream (*.skm)";
+constexpr const char kCompanyName[] = "Quillon";
 constexpr const char kProductName[] = "Skyvora Viewer Plug-In 1.5";
 constexpr const char kFileVersion[] = "1,7,7,300";
 constexpr const char kInternalName[] = "SKYVORA";

@@ -136,22 +136,21 @@ def objdump(tool, path):
 
 
 def exported(dump):
-    """[(ordinal, name or None)] from objdump's export table."""
-    out = []
-    section = dump.split("[Ordinal/Name Pointer] Table", 1)
+    """[(ordinal, name or None)] from objdump's export tables."""
+    base_match = re.search(r"Export Address Table -- Ordinal Base (\d+)", dump)
+    if not base_match:
+        return []
+    base = int(base_match.group(1))
     names = {}
-    if len(section) == 2:
-        for m in re.finditer(r"\[\s*(\d+)\]\s+\+base\[\s*(\d+)\]\s+\w+\s+(\S+)", section[1]):
-            names[int(m.group(2))] = m.group(3)
-    table = dump.split("Export Address Table", 1)
-    if len(table) == 2:
-        body = table[1].split("[Ordinal/Name Pointer]", 1)[0]
-        base = int(re.search(r"Ordinal Base\s+(\d+)", dump).group(1))
-        for m in re.finditer(r"\[\s*(\d+)\]\s+\+base\[\s*(\d+)\]\s+([0-9a-f]+)", body):
-            ordinal = int(m.group(2))
-            if int(m.group(3), 16):
-                out.append((ordinal, names.get(ordinal)))
-        del base
+    if "[Ordinal/Name Pointer] Table" in dump:
+        body = dump.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
+        for m in re.finditer(r"\[\s*(\d+)\]\s+(\S+)\s*$", body, re.M):
+            names[base + int(m.group(1))] = m.group(2)
+    body = dump.split("Export Address Table -- Ordinal Base", 1)[1].split("\n\n", 1)[0]
+    out = []
+    for m in re.finditer(r"\+base\[\s*(\d+)\]\s+([0-9a-f]+) Export RVA", body):
+        if int(m.group(2), 16):
+            out.append((int(m.group(1)), names.get(int(m.group(1)))))
     return out
 
 
