@@ -1,174 +1,377 @@
 #!/usr/bin/env bash
-# scripts/build-win-deps.sh [i686|x86_64]...: builds the third-party libraries of the Windows
-# targets from Debian's own source packages: libjpeg (libjpeg-turbo, with its 6b/62 interface)
-# and libopus, as static libraries into build/windeps/ARCH (include/, lib/, lib/pkgconfig/).
-# zlib comes from Debian's libz-mingw-w64-dev. The sources are fetched once with apt-get source
-# into build/windeps/src, checked against the sha256 sums of their .dsc, and each build is kept
-# until the package's version changes. A run with nothing to do prints nothing.
+# Usage: scripts/build-win-deps.sh [--help] [ARCH...]     ARCH: i686 or x86_64 (both if none)
+#
+# Builds the third-party libraries of the Windows targets from Debian's own source packages, as
+# static libraries for mingw-w64 (posix thread model), into build/windeps/ARCH:
+#   libjpeg-turbo (its 6b/62 interface)  lib/libjpeg.a, include/{jpeglib,jconfig,jmorecfg,jerror}.h
+#   opus                                  lib/libopus.a, include/opus/*.h, lib/pkgconfig/opus.pc
+# zlib comes from Debian's libz-mingw-w64-dev. The sources are fetched once with
+# 'apt-get source --download-only' into build/windeps/src (a deb-src entry for the machine's
+# Debian archive is added when there is none), every file is checked against the sha256 sums of
+# its .dsc, and dpkg-source unpacks them with Debian's patches. A build is kept (stamp
+# build/windeps/ARCH/.stamp-PACKAGE-VERSION) until the archive offers another version; a run
+# with nothing to do prints nothing. Build logs: build/windeps/ARCH/logs/PACKAGE.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
-  sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
-  exit 0
-fi
-arches=("$@")
-[ ${#arches[@]} -eq 0 ] && arches=(i686 x86_64)
-for a in "${arches[@]}"; do
-  case $a in i686|x86_64) ;; *) echo "build-win-deps: $a is not i686 or x86_64" >&2; exit 2 ;; esac
+usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; }
+
+arches=()
+for a in "$@"; do
+  case $a in
+    -h|--help) usage; exit 0 ;;
+    i686|x86_64) [[ " ${arches[*]-} " == *" $a "* ]] || arches+=("$a") ;;
+    *) echo "build-win-deps: '$a' is not i686 or x86_64 (see --help)" >&2; exit 2 ;;
+  esac
 done
+[ ${#arches[@]} -gt 0 ] || arches=(i686 x86_64)
 
-top=$PWD/build/windeps
+root=$PWD
+top=$root/build/windeps
 src=$top/src
+srclogs=$top/logs
 packages=(libjpeg-turbo opus)
-jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
-sudo=""
-[ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null && sudo=sudo
+jobs=$(nproc 2>/dev/null || echo 1)
+[ "$jobs" -gt 2 ] && jobs=2
+src_list=/etc/apt/sources.list.d/skyvora-src.sources
 
-say() { echo "windeps: $*" >&2; }
+say() { echo "windeps: $*"; }
+warn() { echo "windeps: warning: $*" >&2; }
 fail() { echo "build-win-deps: $*" >&2; exit 1; }
 
-# The version of a source package the archive offers, from its deb-src index.
-version_of() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2; exit}'; }
+# Root, or sudo; otherwise say what to run by hand.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    fail "'$*' needs root and sudo is not installed: run it as root, then run me again"
+  fi
+}
 
-# apt-get source needs a deb-src entry for the archive the machine already uses.
-ensure_deb_src() {
-  [ -n "$(version_of "${packages[0]}")" ] && return 0
-  local list=/etc/apt/sources.list.d/skyvora-src.sources
-  if [ ! -f "$list" ]; then
-    local uris suites components signed
+# --- the source packages -------------------------------------------------------------------
+
+# The newest version of a source package that the deb-src indexes offer (empty if none).
+version_of() {
+  local v best=""
+  while read -r v; do
+    if [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; then best=$v; fi
+  done < <(apt-cache showsrc --only-source "$1" 2>/dev/null | awk '/^Version:/ {print $2}')
+  echo "$best"
+}
+
+# The sha256 of FILE in the Sources record of PKG VERSION (the .dsc's own sum, which apt took from
+# the archive's signed index).
+index_sum() {
+  apt-cache showsrc --only-source "$1" 2>/dev/null | awk -v ver="$2" -v file="$3" '
+    /^$/ {ver_ok=0; on=0}
+    /^Version:/ {ver_ok=($2 == ver)}
+    /^[^ ]/ {on=($1 == "Checksums-Sha256:")}
+    /^ / && on && ver_ok && $3 == file {print $1; exit}'
+}
+
+has_deb_src() {
+  local f
+  [ -f /etc/apt/sources.list ] && grep -Eq '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list && return 0
+  for f in /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] && grep -Eq '^[[:space:]]*deb-src[[:space:]]' "$f" && return 0
+  done
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] && grep -Eqi '^Types:.*(^|[[:space:]])deb-src([[:space:]]|$)' "$f" && return 0
+  done
+  return 1
+}
+
+# Prints a deb822 deb-src stanza with the URIs, Suites, Components and Signed-By of the
+# machine's deb entry for the Debian archive (deb.debian.org/debian first, else any .../debian).
+deb_src_stanza() {
+  local f want out
+  for want in '://deb\.debian\.org/debian/?$' '/debian/?$'; do
     for f in /etc/apt/sources.list.d/*.sources; do
       [ -f "$f" ] || continue
-      if grep -q '^Types:.*\bdeb\b' "$f" && grep -q '^URIs:.*debian/\?$' "$f"; then
-        uris=$(awk -F': ' '/^URIs:/ {print $2; exit}' "$f")
-        suites=$(awk -F': ' '/^Suites:/ {print $2; exit}' "$f")
-        components=$(awk -F': ' '/^Components:/ {print $2; exit}' "$f")
-        signed=$(awk -F': ' '/^Signed-By:/ {print $2; exit}' "$f")
-        break
-      fi
+      out=$(awk -v want="$want" '
+        function flush() {
+          if (is_deb && uri_ok && enabled && body != "") { print "Types: deb-src"; printf "%s", body; found=1; exit }
+          is_deb=0; uri_ok=0; enabled=1; body=""; field=""
+        }
+        BEGIN {enabled=1}
+        /^#/ {next}
+        /^[[:space:]]*$/ {flush(); next}
+        /^[^ \t]/ {
+          field=tolower(substr($0, 1, index($0, ":") - 1))
+          if (field == "types") { for (i = 2; i <= NF; i++) if ($i == "deb") is_deb=1 }
+          if (field == "enabled" && tolower($2) == "no") enabled=0
+          if (field == "uris") { for (i = 2; i <= NF; i++) if ($i ~ want) uri_ok=1 }
+        }
+        field == "uris" || field == "suites" || field == "components" || field == "signed-by" {body = body $0 "\n"}
+        END { if (!found) flush() }' "$f")
+      [ -n "$out" ] && { echo "$out"; return 0; }
     done
-    if [ -z "${uris:-}" ] && [ -f /etc/apt/sources.list ]; then
-      read -r _ uris suites components < <(grep -m1 -E '^deb +(\[[^]]*\] +)?http' /etc/apt/sources.list | sed 's/\[[^]]*\] *//') || true
-    fi
-    [ -n "${uris:-}" ] || fail "no Debian archive is configured in /etc/apt (no deb entry to take a deb-src entry from)"
-    say "adding a deb-src entry for $uris ($suites) in $list"
-    {
-      echo "Types: deb-src"
-      echo "URIs: $uris"
-      echo "Suites: $suites"
-      echo "Components: ${components:-main}"
-      [ -n "${signed:-}" ] && echo "Signed-By: $signed"
-    } | $sudo tee "$list" >/dev/null || fail "cannot write $list: run me as root (or with sudo)"
-  fi
-  # One index may fail to download while the mirror syncs; the others still count.
-  $sudo apt-get update -qq >/dev/null 2>&1 || say "apt-get update did not fully succeed; using the lists as they are"
-  [ -n "$(version_of "${packages[0]}")" ] || fail "the Debian archive did not answer for source package ${packages[0]} (apt-get update, then apt-cache showsrc ${packages[0]})"
+    # One-line form: deb [options] URI SUITE COMPONENT...
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      [ -f "$f" ] || continue
+      out=$(awk -v want="$want" '
+        /^[[:space:]]*deb[[:space:]]/ {
+          line=$0; opts=""
+          if (match(line, /\[[^]]*\]/)) { opts=substr(line, RSTART + 1, RLENGTH - 2); line=substr(line, 1, RSTART - 1) substr(line, RSTART + RLENGTH) }
+          n=split(line, w, /[[:space:]]+/); k=(w[1] == "" ? 2 : 1)
+          uri=w[k + 1]; suite=w[k + 2]
+          if (uri !~ want) next
+          if (first == "") { first=uri; comps=""; for (i = k + 3; i <= n; i++) comps=comps (comps == "" ? "" : " ") w[i]
+            m=split(opts, o, /[[:space:]]+/); for (i = 1; i <= m; i++) if (o[i] ~ /^signed-by=/) signed=substr(o[i], 11) }
+          if (uri == first && index(" " suites " ", " " suite " ") == 0) suites=suites (suites == "" ? "" : " ") suite
+        }
+        END {
+          if (first == "") exit
+          print "Types: deb-src"; print "URIs: " first; print "Suites: " suites; print "Components: " (comps == "" ? "main" : comps)
+          if (signed != "") print "Signed-By: " signed
+        }' "$f")
+      [ -n "$out" ] && { echo "$out"; return 0; }
+    done
+  done
+  return 1
 }
 
-# Checks every file the .dsc lists against its Checksums-Sha256 section.
-verify() {
-  local dsc=$1 ok=0
-  while read -r sum _ file; do
+apt_update() {
+  mkdir -p "$srclogs"
+  say "apt-get update"
+  # One index (often an unrelated one) may be out of sync while a mirror syncs; the others count.
+  as_root apt-get update >"$srclogs/apt-update.log" 2>&1 ||
+    warn "apt-get update did not fully succeed (see $srclogs/apt-update.log); going on with the lists as they are"
+}
+
+# Makes apt know the deb-src of the Debian archive: adds an entry when there is none, and
+# refreshes the lists.
+ensure_deb_src() {
+  [ -n "${deb_src_done:-}" ] && return 0
+  deb_src_done=1
+  if ! has_deb_src || [ -z "$(version_of "$1")" ]; then
+    if [ ! -f "$src_list" ]; then
+      local stanza
+      if ! stanza=$(deb_src_stanza); then
+        local codename
+        codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-bookworm}") || codename=bookworm
+        warn "no deb entry for the Debian archive could be read from /etc/apt; using deb.debian.org ($codename)"
+        stanza=$(printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' "$codename" "$codename")
+      fi
+      say "adding deb-src entry $src_list ($(echo "$stanza" | awk '/^URIs:/ {$1=""; printf "%s", $0}'))"
+      printf '%s\n' "$stanza" | as_root tee "$src_list" >/dev/null || fail "cannot write $src_list"
+    fi
+    apt_update
+  fi
+}
+
+# Checks every file the .dsc lists against its Checksums-Sha256 section; on a mismatch removes
+# the bad file (and the .dsc) so that a rerun fetches them again. Returns 1 if files are missing.
+verify_dsc() {
+  local dsc=$1 sum size file got n=0 missing=0
+  while read -r sum size file; do
     [ -n "$file" ] || continue
-    if [ ! -f "$src/$file" ] || [ "$(sha256sum "$src/$file" | cut -d' ' -f1)" != "$sum" ]; then
-      ok=1
-      rm -f "$src/$file"
+    n=$((n + 1))
+    if [ ! -f "$src/$file" ]; then missing=1; continue; fi
+    got=$(sha256sum "$src/$file" | cut -d' ' -f1)
+    if [ "$got" != "$sum" ]; then
+      rm -f "$src/$file" "$src/$dsc"
+      fail "$file does not match the sha256 sum in $dsc (expected $sum, got $got); removed it, run me again to fetch it anew"
     fi
-  done < <(awk '/^Checksums-Sha256:/ {on=1; next} /^[^ ]/ {on=0} on {print}' "$src/$dsc")
-  return $ok
+  done < <(awk '/^Checksums-Sha256:/ {on=1; next} /^[^ ]/ {on=0} on' "$src/$dsc")
+  [ "$n" -gt 0 ] || { rm -f "$src/$dsc"; fail "$dsc lists no Checksums-Sha256; removed it, run me again"; }
+  return $missing
 }
 
-# Fetches and unpacks a source package once; prints the folder it is in.
-unpack() {
-  local pkg=$1 version=$2 upstream dsc dir
-  upstream=${version#*:}
-  dsc=${pkg}_${upstream}.dsc
-  dir=$src/$pkg-${upstream%-*}
-  mkdir -p "$src"
-  if [ ! -f "$src/$dsc" ] || ! verify "$dsc"; then
-    say "fetching source package $pkg $version"
-    (cd "$src" && apt-get source --download-only "$pkg=$version" >"$src/$pkg.fetch.log" 2>&1) ||
-      fail "the Debian archive did not give source package $pkg $version (see $src/$pkg.fetch.log)"
-    verify "$dsc" || fail "$pkg $version: a file does not match the sha256 sum its .dsc gives; it was removed, run me again"
-  fi
-  if [ ! -f "$dir/.unpacked" ]; then
-    rm -rf "$dir"
-    # The sums were checked above; the signature's key may not be on this machine.
-    (cd "$src" && dpkg-source --no-check -x "$dsc" "$dir" >"$src/$pkg.unpack.log" 2>&1) ||
-      fail "cannot unpack $pkg (see $src/$pkg.unpack.log)"
-    touch "$dir/.unpacked"
-  fi
-  echo "$dir"
+need_dpkg_source() {
+  command -v dpkg-source >/dev/null && return 0
+  say "installing dpkg-dev (for dpkg-source)"
+  as_root apt-get install -y --no-install-recommends dpkg-dev >"$srclogs/dpkg-dev-install.log" 2>&1 || {
+    apt_update
+    as_root apt-get install -y --no-install-recommends dpkg-dev >"$srclogs/dpkg-dev-install.log" 2>&1
+  } || { tail -30 "$srclogs/dpkg-dev-install.log" >&2; fail "could not install dpkg-dev (apt-get install dpkg-dev)"; }
 }
 
+# Fetches (once), checks and unpacks source package $1 at version $2 into $src; sets srcdir.
+prepare_source() {
+  local pkg=$1 version=$2 noepoch upstream dsc want got log
+  noepoch=${version#*:}
+  upstream=${noepoch%-*}
+  dsc=${pkg}_${noepoch}.dsc
+  srcdir=$src/$pkg-$upstream
+  mkdir -p "$src" "$srclogs"
+
+  # The .dsc itself against the archive's signed index, when apt has that record.
+  if [ -f "$src/$dsc" ]; then
+    want=$(index_sum "$pkg" "$version" "$dsc")
+    if [ -n "$want" ] && [ "$(sha256sum "$src/$dsc" | cut -d' ' -f1)" != "$want" ]; then
+      warn "$dsc does not match the archive's index; fetching it again"
+      rm -f "$src/$dsc"
+    fi
+  fi
+  if [ ! -f "$src/$dsc" ] || ! verify_dsc "$dsc"; then
+    say "fetching source package $pkg $noepoch"
+    log=$srclogs/$pkg-fetch.log
+    if ! (cd "$src" && apt-get source --download-only "$pkg=$version") >"$log" 2>&1; then
+      tail -30 "$log" >&2
+      fail "could not fetch source package $pkg $noepoch: the Debian archive did not answer (log: $log)"
+    fi
+    [ -f "$src/$dsc" ] || fail "apt-get source gave no $dsc for $pkg (log: $log)"
+    verify_dsc "$dsc" || fail "apt-get source left files of $dsc missing (log: $log)"
+  fi
+  want=$(index_sum "$pkg" "$version" "$dsc")
+  got=$(sha256sum "$src/$dsc" | cut -d' ' -f1)
+  if [ -n "$want" ] && [ "$got" != "$want" ]; then
+    rm -f "$src/$dsc"
+    fail "$dsc does not match the sha256 sum in the archive's index (expected $want, got $got); removed it, run me again"
+  fi
+
+  # Unpacked once per version, with Debian's patches.
+  local mark=$srcdir/.windeps-unpacked-$noepoch
+  [ -f "$mark" ] && return 0
+  need_dpkg_source
+  say "unpacking $pkg $noepoch"
+  log=$srclogs/$pkg-unpack.log
+  rm -rf "$srcdir"
+  if ! (cd "$src" && dpkg-source -x "$dsc" "$srcdir") >"$log" 2>&1; then
+    # The sums were checked above; only a missing signature key is let through.
+    if grep -Eqi 'signature|public key|keyring|gpgv|OpenPGP' "$log"; then
+      rm -rf "$srcdir"
+      (cd "$src" && dpkg-source --no-check -x "$dsc" "$srcdir") >>"$log" 2>&1 || {
+        tail -30 "$log" >&2; fail "dpkg-source could not unpack $pkg $noepoch (log: $log)"; }
+    else
+      tail -30 "$log" >&2
+      fail "dpkg-source could not unpack $pkg $noepoch (log: $log)"
+    fi
+  fi
+  touch "$mark"
+}
+
+# --- the builds ----------------------------------------------------------------------------
+
+installed_files() {
+  case $1 in
+    libjpeg-turbo) echo lib/libjpeg.a include/jpeglib.h include/jconfig.h include/jmorecfg.h include/jerror.h ;;
+    opus) echo lib/libopus.a include/opus/opus.h include/opus/opus_defines.h include/opus/opus_types.h \
+      include/opus/opus_multistream.h include/opus/opus_projection.h lib/pkgconfig/opus.pc ;;
+  esac
+}
+
+# The version whose build is installed for $2 (arch prefix) of package $1, if its files are there.
+installed_version() {
+  local pkg=$1 prefix=$2 stamp f
+  for stamp in "$prefix"/.stamp-"$pkg"-*; do
+    [ -f "$stamp" ] || continue
+    for f in $(installed_files "$pkg"); do [ -f "$prefix/$f" ] || return 0; done
+    echo "${stamp##*/.stamp-$pkg-}"
+    return 0
+  done
+}
+
+# Runs a command with its output into $log; on failure shows the log's end and stops.
 run_logged() {
-  local log=$1
+  local what=$1
   shift
+  echo "+ $*" >>"$log"
   if ! "$@" >>"$log" 2>&1; then
+    echo "--- last 30 lines of $log:" >&2
     tail -30 "$log" >&2
-    fail "$(basename "$log" .log) failed for $arch (log: $log)"
+    fail "$what failed for $arch (log: $log)"
   fi
 }
 
-build_jpeg() {
-  local dir=$1 prefix=$2 work=$3
-  cat >"$work/toolchain.cmake" <<TC
+build_libjpeg_turbo() {
+  cat >"$work/toolchain.cmake" <<EOF
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR $arch)
-set(CMAKE_C_COMPILER $arch-w64-mingw32-gcc-posix)
-set(CMAKE_RC_COMPILER $arch-w64-mingw32-windres)
-TC
-  local launcher=()
-  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache)
-  # No SIMD: it needs nasm, and the player decodes small pictures.
-  run_logged "$work/libjpeg-turbo.log" cmake -S "$dir" -B "$work/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+set(CMAKE_C_COMPILER $triple-gcc-posix)
+set(CMAKE_CXX_COMPILER $triple-g++-posix)
+set(CMAKE_RC_COMPILER $triple-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/$triple)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+EOF
+  local gen=("Unix Makefiles")
+  command -v ninja >/dev/null && gen=(Ninja)
+  # Build type None with plain -O2 (as Debian builds it): its Release type turns -O2 into -O3.
+  # No SIMD: that needs nasm, and the player decodes small pictures. The default
+  # JPEG_LIB_VERSION (62: the 6b interface), no WITH_JPEG7/8.
+  run_logged "configuring libjpeg-turbo" cmake -S "$srcdir" -B "$work/build" -G "${gen[0]}" \
+    -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" -DCMAKE_BUILD_TYPE=None -DCMAKE_C_FLAGS=-O2 \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF \
     -DCMAKE_INSTALL_PREFIX="$prefix"
-  run_logged "$work/libjpeg-turbo.log" ninja -C "$work/build" -j "$jobs" jpeg-static
-  mkdir -p "$prefix/lib" "$prefix/include"
-  cp "$work/build/libjpeg.a" "$prefix/lib/"
-  cp "$work/build/jconfig.h" "$dir/jpeglib.h" "$dir/jmorecfg.h" "$dir/jerror.h" "$prefix/include/"
+  run_logged "building libjpeg-turbo" cmake --build "$work/build" --target jpeg-static -j "$jobs"
+  grep -q '^#define JPEG_LIB_VERSION  *62' "$work/build/jconfig.h" ||
+    fail "libjpeg-turbo for $arch was not configured with JPEG_LIB_VERSION 62 (see $work/build/jconfig.h)"
+  mkdir -p "$work/stage/lib" "$work/stage/include"
+  install -m 644 "$work/build/libjpeg.a" "$work/stage/lib/"
+  install -m 644 "$work/build/jconfig.h" "$srcdir/jpeglib.h" "$srcdir/jmorecfg.h" "$srcdir/jerror.h" \
+    "$work/stage/include/"
 }
 
 build_opus() {
-  local dir=$1 prefix=$2 work=$3
-  rm -rf "$work/build" && mkdir -p "$work/build"
-  local cc=$arch-w64-mingw32-gcc-posix
-  command -v ccache >/dev/null && cc="ccache $cc"
-  # _FORTIFY_SOURCE=0 keeps configure from adding its own, whose checks need libssp's DLL.
-  (cd "$work/build" && run_logged "$work/opus.log" "$dir/configure" --host="$arch-w64-mingw32" \
-    CC="$cc" CPPFLAGS=-D_FORTIFY_SOURCE=0 CFLAGS=-O2 --disable-shared --enable-static \
-    --disable-doc --disable-extra-programs --disable-stack-protector --prefix="$prefix")
-  run_logged "$work/opus.log" make -C "$work/build" -j "$jobs"
-  run_logged "$work/opus.log" make -C "$work/build" install
-  rm -f "$prefix/lib/libopus.la"
+  mkdir -p "$work/build"
+  # No -fstack-protector-strong and no _FORTIFY_SOURCE (configure adds both when it can): with
+  # mingw-w64 both need libssp. _FORTIFY_SOURCE=0 in CPPFLAGS keeps configure from adding =2.
+  (cd "$work/build" && run_logged "configuring opus" "$srcdir/configure" --host="$triple" \
+    CC="$triple-gcc-posix" CPPFLAGS=-D_FORTIFY_SOURCE=0 CFLAGS=-O2 \
+    --disable-shared --enable-static --disable-doc --disable-extra-programs \
+    --disable-stack-protector --prefix="$prefix")
+  run_logged "building opus" make -C "$work/build" -j "$jobs"
+  run_logged "installing opus" make -C "$work/build" install DESTDIR="$work/dest"
+  local d=$work/dest$prefix
+  mkdir -p "$work/stage/lib/pkgconfig" "$work/stage/include/opus"
+  install -m 644 "$d/lib/libopus.a" "$work/stage/lib/"
+  install -m 644 "$d/include/opus/"*.h "$work/stage/include/opus/"
+  install -m 644 "$d/lib/pkgconfig/opus.pc" "$work/stage/lib/pkgconfig/"
+}
+
+# The archive must be for the arch, and must not need libssp (__stack_chk_*, __*_chk).
+check_archive() {
+  local lib=$1 fmt undef
+  case $arch in i686) fmt=pe-i386 ;; x86_64) fmt=pe-x86-64 ;; esac
+  "$triple-objdump" -f "$lib" | grep -q "file format $fmt" || fail "$lib is not a $fmt archive"
+  undef=$("$triple-nm" -u "$lib" 2>/dev/null | awk '{print $NF}' | grep -E '^_{0,1}(__stack_chk_|__[a-z0-9_]+_chk$)' | sort -u || true)
+  [ -z "$undef" ] || fail "$lib for $arch needs libssp ($(echo $undef)); it would need libssp-0.dll or -lssp"
 }
 
 for arch in "${arches[@]}"; do
-  command -v "$arch-w64-mingw32-gcc-posix" >/dev/null ||
-    fail "$arch-w64-mingw32-gcc-posix is missing: scripts/setup.sh installs it (package g++-mingw-w64-${arch//_/-}-posix)"
+  triple=$arch-w64-mingw32
   prefix=$top/$arch
   for pkg in "${packages[@]}"; do
-    stamp_glob=("$prefix"/.stamp-"$pkg"-*)
-    want=""
-    if [ -f "${stamp_glob[0]}" ]; then
-      # Built before: rebuilt only when the archive offers another version.
-      want=$(version_of "$pkg" || true)
-      [ -z "$want" ] && continue
-      [ -f "$prefix/.stamp-$pkg-$want" ] && continue
-    fi
-    ensure_deb_src
+    have=$(installed_version "$pkg" "$prefix")
     want=$(version_of "$pkg")
-    dir=$(unpack "$pkg" "$want")
-    say "building $pkg $want for $arch"
+    if [ -n "$have" ]; then
+      # Kept until the archive offers another version (or when apt knows none).
+      [ -z "$want" ] || [ "$have" = "${want#*:}" ] && continue
+    fi
+    if [ -z "$want" ]; then
+      ensure_deb_src "$pkg"
+      want=$(version_of "$pkg")
+      [ -n "$want" ] || fail "could not fetch source package $pkg: the Debian archive did not answer (no deb-src index lists it, even after apt-get update; see $srclogs/apt-update.log)"
+    fi
+    version=${want#*:}
+
+    for tool in gcc-posix g++-posix nm objdump; do
+      command -v "$triple-$tool" >/dev/null && continue
+      case $tool in
+        gcc-posix) p=gcc-mingw-w64-${arch//_/-}-posix ;;
+        g++-posix) p=g++-mingw-w64-${arch//_/-}-posix ;;
+        *) p=binutils-mingw-w64-${arch//_/-} ;;
+      esac
+      fail "$triple-$tool is missing: install the package $p (apt-get install $p)"
+    done
+
+    prepare_source "$pkg" "$want"
+    say "building $pkg $version for $arch"
     work=$prefix/work/$pkg
-    rm -rf "$work" && mkdir -p "$work"
-    case $pkg in
-      libjpeg-turbo) build_jpeg "$dir" "$prefix" "$work" ;;
-      opus) build_opus "$dir" "$prefix" "$work" ;;
-    esac
+    log=$prefix/logs/$pkg.log
+    rm -rf "$work" && mkdir -p "$work" "$prefix/logs"
+    : >"$log"
     rm -f "$prefix"/.stamp-"$pkg"-*
-    touch "$prefix/.stamp-$pkg-$want"
+    "build_${pkg//-/_}"
+    for lib in "$work"/stage/lib/*.a; do check_archive "$lib"; done
+    cp -R "$work/stage/." "$prefix/"
+    rm -rf "$work"
+    rmdir "$prefix/work" 2>/dev/null || true
+    touch "$prefix/.stamp-$pkg-$version"
   done
 done

@@ -27,14 +27,15 @@ public:
 
 // The device calls the output makes; tests put counting or failing ones in their place.
 struct WaveOutCalls {
-    MMRESULT (*open)(LPHWAVEOUT, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD) = waveOutOpen;
-    MMRESULT (*close)(HWAVEOUT) = waveOutClose;
-    MMRESULT (*prepare)(HWAVEOUT, LPWAVEHDR, UINT) = waveOutPrepareHeader;
-    MMRESULT (*unprepare)(HWAVEOUT, LPWAVEHDR, UINT) = waveOutUnprepareHeader;
-    MMRESULT (*write)(HWAVEOUT, LPWAVEHDR, UINT) = waveOutWrite;
-    MMRESULT (*reset)(HWAVEOUT) = waveOutReset;
-    MMRESULT (*getVolume)(HWAVEOUT, DWORD*) = waveOutGetVolume;
-    MMRESULT (*setVolume)(HWAVEOUT, DWORD) = waveOutSetVolume;
+    MMRESULT(WINAPI* open)
+    (LPHWAVEOUT, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD) = waveOutOpen;
+    MMRESULT(WINAPI* close)(HWAVEOUT) = waveOutClose;
+    MMRESULT(WINAPI* prepare)(HWAVEOUT, LPWAVEHDR, UINT) = waveOutPrepareHeader;
+    MMRESULT(WINAPI* unprepare)(HWAVEOUT, LPWAVEHDR, UINT) = waveOutUnprepareHeader;
+    MMRESULT(WINAPI* write)(HWAVEOUT, LPWAVEHDR, UINT) = waveOutWrite;
+    MMRESULT(WINAPI* reset)(HWAVEOUT) = waveOutReset;
+    MMRESULT(WINAPI* getVolume)(HWAVEOUT, DWORD*) = waveOutGetVolume;
+    MMRESULT(WINAPI* setVolume)(HWAVEOUT, DWORD) = waveOutSetVolume;
 };
 
 class SoundOutput {
