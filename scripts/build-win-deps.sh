@@ -141,8 +141,8 @@ apt_update() {
     warn "apt-get update did not fully succeed (see $srclogs/apt-update.log); going on with the lists as they are"
 }
 
-# Makes apt know the deb-src of the Debian archive: adds an entry when there is none, and
-# refreshes the lists.
+# Makes apt know the deb-src of the Debian archive: adds an entry when there is none (or apt
+# finds no source package $1), and refreshes the lists, once a run.
 ensure_deb_src() {
   [ -n "${deb_src_done:-}" ] && return 0
   deb_src_done=1
@@ -158,8 +158,8 @@ ensure_deb_src() {
       say "adding deb-src entry $src_list ($(echo "$stanza" | awk '/^URIs:/ {$1=""; printf "%s", $0}'))"
       printf '%s\n' "$stanza" | as_root tee "$src_list" >/dev/null || fail "cannot write $src_list"
     fi
-    apt_update
   fi
+  apt_update
 }
 
 # Checks every file the .dsc lists against its Checksums-Sha256 section; on a mismatch removes
@@ -189,7 +189,8 @@ need_dpkg_source() {
   } || { tail -30 "$srclogs/dpkg-dev-install.log" >&2; fail "could not install dpkg-dev (apt-get install dpkg-dev)"; }
 }
 
-# Fetches (once), checks and unpacks source package $1 at version $2 into $src; sets srcdir.
+# Fetches (once), checks and unpacks source package $1 at version $2 into $src; sets srcdir (and
+# want and version, when the lists had to be refreshed to fetch it).
 prepare_source() {
   local pkg=$1 version=$2 noepoch upstream dsc want got log
   noepoch=${version#*:}
@@ -210,6 +211,15 @@ prepare_source() {
     say "fetching source package $pkg $noepoch"
     log=$srclogs/$pkg-fetch.log
     if ! (cd "$src" && apt-get source --download-only "$pkg=$version") >"$log" 2>&1; then
+      if [ -z "${deb_src_done:-}" ]; then
+        # Perhaps no deb-src entry, or old lists: add or refresh them, and try once more.
+        ensure_deb_src "$pkg"
+        want=$(version_of "$pkg")
+        if [ -n "$want" ]; then
+          prepare_source "$pkg" "$want"
+          return 0
+        fi
+      fi
       tail -30 "$log" >&2
       fail "could not fetch source package $pkg $noepoch: the Debian archive did not answer (log: $log)"
     fi
@@ -361,6 +371,7 @@ for arch in "${arches[@]}"; do
     done
 
     prepare_source "$pkg" "$want"
+    version=${want#*:}
     say "building $pkg $version for $arch"
     work=$prefix/work/$pkg
     log=$prefix/logs/$pkg.log
