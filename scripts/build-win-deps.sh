@@ -151,11 +151,12 @@ ensure_deb_src() {
       local stanza
       if ! stanza=$(deb_src_stanza); then
         local codename
+        # shellcheck disable=SC1091
         codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-bookworm}") || codename=bookworm
         warn "no deb entry for the Debian archive could be read from /etc/apt; using deb.debian.org ($codename)"
         stanza=$(printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' "$codename" "$codename")
       fi
-      say "adding deb-src entry $src_list ($(echo "$stanza" | awk '/^URIs:/ {$1=""; printf "%s", $0}'))"
+      say "adding deb-src entry $src_list ($(echo "$stanza" | awk '/^URIs:/ {sub(/^URIs:[[:space:]]*/, ""); printf "%s", $0}'))"
       printf '%s\n' "$stanza" | as_root tee "$src_list" >/dev/null || fail "cannot write $src_list"
     fi
   fi
@@ -165,8 +166,8 @@ ensure_deb_src() {
 # Checks every file the .dsc lists against its Checksums-Sha256 section; on a mismatch removes
 # the bad file (and the .dsc) so that a rerun fetches them again. Returns 1 if files are missing.
 verify_dsc() {
-  local dsc=$1 sum size file got n=0 missing=0
-  while read -r sum size file; do
+  local dsc=$1 sum file got n=0 missing=0
+  while read -r sum _ file; do
     [ -n "$file" ] || continue
     n=$((n + 1))
     if [ ! -f "$src/$file" ]; then missing=1; continue; fi
@@ -192,7 +193,7 @@ need_dpkg_source() {
 # Fetches (once), checks and unpacks source package $1 at version $2 into $src; sets srcdir (and
 # want and version, when the lists had to be refreshed to fetch it).
 prepare_source() {
-  local pkg=$1 version=$2 noepoch upstream dsc want got log
+  local pkg=$1 version=$2 noepoch upstream dsc expect got log
   noepoch=${version#*:}
   upstream=${noepoch%-*}
   dsc=${pkg}_${noepoch}.dsc
@@ -201,8 +202,8 @@ prepare_source() {
 
   # The .dsc itself against the archive's signed index, when apt has that record.
   if [ -f "$src/$dsc" ]; then
-    want=$(index_sum "$pkg" "$version" "$dsc")
-    if [ -n "$want" ] && [ "$(sha256sum "$src/$dsc" | cut -d' ' -f1)" != "$want" ]; then
+    expect=$(index_sum "$pkg" "$version" "$dsc")
+    if [ -n "$expect" ] && [ "$(sha256sum "$src/$dsc" | cut -d' ' -f1)" != "$expect" ]; then
       warn "$dsc does not match the archive's index; fetching it again"
       rm -f "$src/$dsc"
     fi
@@ -226,11 +227,11 @@ prepare_source() {
     [ -f "$src/$dsc" ] || fail "apt-get source gave no $dsc for $pkg (log: $log)"
     verify_dsc "$dsc" || fail "apt-get source left files of $dsc missing (log: $log)"
   fi
-  want=$(index_sum "$pkg" "$version" "$dsc")
+  expect=$(index_sum "$pkg" "$version" "$dsc")
   got=$(sha256sum "$src/$dsc" | cut -d' ' -f1)
-  if [ -n "$want" ] && [ "$got" != "$want" ]; then
+  if [ -n "$expect" ] && [ "$got" != "$expect" ]; then
     rm -f "$src/$dsc"
-    fail "$dsc does not match the sha256 sum in the archive's index (expected $want, got $got); removed it, run me again"
+    fail "$dsc does not match the sha256 sum in the archive's index (expected $expect, got $got); removed it, run me again"
   fi
 
   # Unpacked once per version, with Debian's patches.
@@ -270,7 +271,7 @@ installed_version() {
   for stamp in "$prefix"/.stamp-"$pkg"-*; do
     [ -f "$stamp" ] || continue
     for f in $(installed_files "$pkg"); do [ -f "$prefix/$f" ] || return 0; done
-    echo "${stamp##*/.stamp-$pkg-}"
+    echo "${stamp##*/.stamp-"$pkg"-}"
     return 0
   done
 }
@@ -336,11 +337,12 @@ build_opus() {
 
 # The archive must be for the arch, and must not need libssp (__stack_chk_*, __*_chk).
 check_archive() {
-  local lib=$1 fmt undef
+  local lib=$1 fmt undef formats
   case $arch in i686) fmt=pe-i386 ;; x86_64) fmt=pe-x86-64 ;; esac
-  "$triple-objdump" -f "$lib" | grep -q "file format $fmt" || fail "$lib is not a $fmt archive"
+  formats=$("$triple-objdump" -f "$lib" | awk '/file format/ {print $NF}' | sort -u)
+  [ "$formats" = "$fmt" ] || fail "$lib is not a $fmt archive (its objects: ${formats//$'\n'/ })"
   undef=$("$triple-nm" -u "$lib" 2>/dev/null | awk '{print $NF}' | grep -E '^_{0,1}(__stack_chk_|__[a-z0-9_]+_chk$)' | sort -u || true)
-  [ -z "$undef" ] || fail "$lib for $arch needs libssp ($(echo $undef)); it would need libssp-0.dll or -lssp"
+  [ -z "$undef" ] || fail "$lib for $arch needs libssp (${undef//$'\n'/ }); it would need libssp-0.dll or -lssp"
 }
 
 for arch in "${arches[@]}"; do
@@ -377,7 +379,9 @@ for arch in "${arches[@]}"; do
     log=$prefix/logs/$pkg.log
     rm -rf "$work" && mkdir -p "$work" "$prefix/logs"
     : >"$log"
+    # The old build goes first: a failed build leaves no stale library behind.
     rm -f "$prefix"/.stamp-"$pkg"-*
+    for f in $(installed_files "$pkg"); do rm -f "$prefix/$f"; done
     "build_${pkg//-/_}"
     for lib in "$work"/stage/lib/*.a; do check_archive "$lib"; done
     cp -R "$work/stage/." "$prefix/"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine, builds and runs every test: the normal build, the AddressSanitizer
-# build, then the threaded tests under ThreadSanitizer.
+# build, the threaded tests under ThreadSanitizer, then the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -24,3 +24,6 @@ for preset in release asan tsan; do
     ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" ctest --preset "$preset" -j "$jobs"
   fi
 done
+
+echo "== windows"
+scripts/test-windows.sh

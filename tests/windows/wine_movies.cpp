@@ -200,7 +200,9 @@ int main(int argc, char** argv) {
         }
         if (!t.play) continue;
         Movie m;
-        m.name = fs::path(dir).filename().string();
+        fs::path named(dir);
+        if (named.filename().empty()) named = named.parent_path(); // "tests/movies/x/"
+        m.name = named.filename().string();
         const fs::path folder = fs::path(out) / m.name;
         fs::create_directories(folder);
         m.skm = folder / "movie.skm";
@@ -231,8 +233,8 @@ int main(int argc, char** argv) {
     }
     int failures = 0;
     long long totalDiffering = 0;
-    std::printf("%-24s %-7s %-10s %-10s %s\n", "movie", "source", "frames L", "frames W",
-                "last frame: differing pixels");
+    std::printf("%-24s %-7s %-10s %-10s %-9s %-9s %s\n", "movie", "source", "frames L", "frames W",
+                "wav L", "wav W", "last frame: differing pixels");
     for (const Movie& m : movies) {
         const fs::path folder = fs::path(out) / m.name;
         const fs::path input = folder / "input.txt";
@@ -255,9 +257,16 @@ int main(int argc, char** argv) {
                                  (folder / ("linux-" + source + ".log")).string(), target});
             wa.insert(wa.end(), {"--frames", windowsFrames.string(), "--log",
                                  (folder / ("windows-" + source + ".log")).string(), target});
-            const int linuxExit = run(bin + "/skvplay", la, &linuxSaid);
+            // Sound goes to each system's capture device, which writes what the plug-in sent.
+            const fs::path linuxWave = folder / ("linux-" + source + ".wav");
+            const fs::path windowsWave = folder / ("windows-" + source + ".wav");
+            const int linuxExit = run("SKV_WAVE=capture SKV_WAVE_FILE='" + linuxWave.string() +
+                                          "' " + bin + "/skvplay",
+                                      la, &linuxSaid);
             // A run that hangs (a crash waiting in the debugger) ends after two minutes.
-            const int windowsExit = run("timeout 120 " + windows, wa, &windowsSaid);
+            const int windowsExit = run("SKV_WAVE=capture SKV_WAVE_FILE='" + windowsWave.string() +
+                                            "' timeout 120 " + windows,
+                                        wa, &windowsSaid);
             const bool crashed = windowsSaid.find("Unhandled") != std::string::npos ||
                                  windowsSaid.find("starting debugger") != std::string::npos;
             std::ofstream(folder / ("windows-" + source + ".out")) << windowsSaid;
@@ -278,8 +287,14 @@ int main(int argc, char** argv) {
                 verdict = std::to_string(c.differing) + " of " + std::to_string(c.pixels);
                 if (strict && c.differing) ++failures;
             }
-            std::printf("%-24s %-7s %-10zu %-10zu %s\n", m.name.c_str(), source.c_str(),
-                        frameCount(linuxFrames), frameCount(windowsFrames), verdict.c_str());
+            std::error_code ec;
+            const auto waveBytes = [&](const fs::path& p) {
+                return fs::exists(p, ec) ? std::to_string(fs::file_size(p, ec)) : "-";
+            };
+            std::printf("%-24s %-7s %-10zu %-10zu %-9s %-9s %s\n", m.name.c_str(), source.c_str(),
+                        frameCount(linuxFrames), frameCount(windowsFrames),
+                        waveBytes(linuxWave).c_str(), waveBytes(windowsWave).c_str(),
+                        verdict.c_str());
             std::fflush(stdout);
         }
     }

@@ -41,11 +41,6 @@ std::unique_ptr<Backend> makeCaptureBackend();
 // Null, with the reason in `error`, when SDL2's audio cannot start.
 std::unique_ptr<Backend> makeSdlBackend(std::string* error);
 
-// Scales samples by a volume (left level in the low word, right in the high word; mono uses the
-// left one). Full volume leaves them as they are.
-void applyVolume(const WAVEFORMATEX& format, const uint8_t* in, size_t bytes, DWORD volume,
-                 uint8_t* out);
-
 // Called when the last handle has closed (the capture writes its file then).
 void lastHandleClosed();
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "wave_backend.h"
+#include "wave_file.h"
 
 namespace skv::platform::wave {
 

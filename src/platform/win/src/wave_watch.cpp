@@ -1,7 +1,0 @@
-#include "platform/display.h"
-
-namespace skv::platform {
-
-void watchWaveOutput(HMODULE) {}
-
-} // namespace skv::platform
