@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Windows deliverables for both architectures and tests them under Wine: the modules'
-# exports, imports and resources (both); the unit tests of the parts that do not depend on the
-# platform; and skvplay.exe playing the demo and every movie test, from a file and from qmsd on
-# loopback, with its last frames compared with the Linux headless run's. Needs the release build
-# (its resource generator, skvc, qmsd and skvplay).
+# scripts/test-windows.sh [--movies]: builds the Windows deliverables for both architectures and
+# tests them under Wine: the modules' exports, imports and resources (both), the unit tests of the
+# parts that do not depend on the platform and of the Windows platform's helpers. With --movies
+# also skvplay.exe playing the demo and every movie test, from a file and from qmsd on loopback,
+# with its last frames compared with the Linux headless run's (this takes some minutes of real
+# time per movie and is not yet part of the test command). Needs the release build (its resource
+# generator, skvc, qmsd and skvplay).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+movies=false
+[ "${1:-}" = "--movies" ] && movies=true
 
 # Under Wine: the 32-bit build when wine32 is there, else the 64-bit one.
 if [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]; then
@@ -36,6 +40,7 @@ done
 echo "== $tested tests under Wine"
 ctest --preset "$tested" -L wine -j "$jobs"
 
+$movies || exit 0
 echo "== $tested movies under Wine, against Linux"
 xvfb-run -a -s "-screen 0 1280x1024x24" build/release/bin/wine_movies \
   --bin build/release/bin --windows "scripts/wine-run.sh build/$tested/bin/skvplay.exe" \

@@ -38,8 +38,9 @@ struct Device {
     HWND window = nullptr;
     DWORD volume = 0xFFFFFFFFu;
     std::deque<WAVEHDR*> queue;
-    uint64_t resets = 0;  // how many resets so far
-    bool playing = false; // the thread is in a buffer (the queue's first)
+    uint64_t resets = 0;    // how many resets so far
+    bool playing = false;   // the thread is in a buffer (the queue's first)
+    bool resetting = false; // a reset is reporting the queue done: nothing starts meanwhile
     bool closing = false;
     std::thread thread;
 };
@@ -69,7 +70,7 @@ void play(Device* d) {
     using Clock = std::chrono::steady_clock;
     std::unique_lock<std::mutex> lk(d->mu);
     for (;;) {
-        d->changed.wait(lk, [&] { return d->closing || !d->queue.empty(); });
+        d->changed.wait(lk, [&] { return d->closing || (!d->resetting && !d->queue.empty()); });
         if (d->closing) return;
         WAVEHDR* h = d->queue.front();
         const uint64_t resets = d->resets;
@@ -86,8 +87,8 @@ void play(Device* d) {
         const bool loops = (h->dwFlags & WHDR_BEGINLOOP) && (h->dwFlags & WHDR_ENDLOOP);
         const size_t length = h->dwBufferLength;
         const DWORD rate = d->format.nAvgBytesPerSec ? d->format.nAvgBytesPerSec : 1;
-        const auto passTime = std::chrono::microseconds(
-            std::max<uint64_t>(uint64_t{length} * 1000000 / rate, 1000));
+        const auto passTime =
+            std::chrono::microseconds(std::max<uint64_t>(uint64_t{length} * 1000000 / rate, 1000));
         bool cut = false;
         for (DWORD pass = 0; !cut && (pass == 0 || (loops && pass < h->dwLoops)); ++pass) {
             const auto start = Clock::now();
@@ -141,6 +142,7 @@ MMRESULT WINAPI captureReset(HWAVEOUT h) {
     Device* d = deviceOf(h);
     if (!d) return MMSYSERR_INVALHANDLE;
     std::unique_lock<std::mutex> lk(d->mu);
+    d->resetting = true;
     ++d->resets;
     d->changed.notify_all();
     // The playing buffer stops and keeps what was heard; then every queued buffer is done.
@@ -149,6 +151,7 @@ MMRESULT WINAPI captureReset(HWAVEOUT h) {
         reportDone(d, d->queue.front());
         d->queue.pop_front();
     }
+    d->resetting = false;
     return MMSYSERR_NOERROR;
 }
 
