@@ -160,13 +160,13 @@ TEST(Png, APictureIsWrittenAsEightBitRgbThatInflatesToItsRows) {
     EXPECT_EQ(static_cast<uint8_t>(f[25]), 2); // RGB
     const size_t idat = f.find("IDAT");
     ASSERT_NE(idat, std::string::npos);
-    const uint32_t length = static_cast<uint8_t>(f[idat - 4]) << 24 |
-                            static_cast<uint8_t>(f[idat - 3]) << 16 |
-                            static_cast<uint8_t>(f[idat - 2]) << 8 | static_cast<uint8_t>(f[idat - 1]);
+    const uint32_t length =
+        static_cast<uint8_t>(f[idat - 4]) << 24 | static_cast<uint8_t>(f[idat - 3]) << 16 |
+        static_cast<uint8_t>(f[idat - 2]) << 8 | static_cast<uint8_t>(f[idat - 1]);
     std::vector<uint8_t> raw(2 * (1 + 6));
     uLongf rawSize = static_cast<uLongf>(raw.size());
-    ASSERT_EQ(uncompress(raw.data(), &rawSize,
-                         reinterpret_cast<const Bytef*>(f.data() + idat + 4), length),
+    ASSERT_EQ(uncompress(raw.data(), &rawSize, reinterpret_cast<const Bytef*>(f.data() + idat + 4),
+                         length),
               Z_OK);
     const std::vector<uint8_t> want = {0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66,
                                        0, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC};
