@@ -263,6 +263,41 @@ TEST_F(WaveOut, MessageBeepSoundsAShortToneThroughTheSameOutput) {
     EXPECT_GT(loud, 300); // a tone, not silence
 }
 
+// MessageBeep's handle stays open for the whole run; the file is still written when the
+// program's last handle closes, and holds the program's sound only, in its format.
+TEST_F(WaveOut, TheCaptureFileIsWrittenAtTheProgramsLastCloseWithoutTheSystemsBeeps) {
+    const std::string path = ::testing::TempDir() + "wave_last_close.wav";
+    std::remove(path.c_str());
+    setenv("SKV_WAVE_FILE", path.c_str(), 1);
+    MessageBeep(MB_OK); // 8-bit, 11025 Hz, first of all
+    Sleep(200);
+    open(pcm(22050, 16, 1));
+    auto a = ramp(441 * 2);
+    WAVEHDR h;
+    write(h, a);
+    nextDone();
+    ASSERT_EQ(waveOutUnprepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutClose(out), MMSYSERR_NOERROR);
+    out = nullptr;
+    unsetenv("SKV_WAVE_FILE");
+
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << "no file at the last close";
+    const std::vector<uint8_t> d{std::istreambuf_iterator<char>(in), {}};
+    std::remove(path.c_str());
+    ASSERT_GE(d.size(), 44u + a.size());
+    auto le = [&](size_t at, int n) {
+        uint32_t v = 0;
+        for (int i = n - 1; i >= 0; --i)
+            v = v << 8 | d[at + i];
+        return v;
+    };
+    EXPECT_EQ(le(24, 4), 22050u);
+    EXPECT_EQ(le(34, 2), 16u);
+    EXPECT_EQ(le(40, 4), a.size()); // the data chunk: the program's buffer, no tone
+    EXPECT_TRUE(std::equal(a.begin(), a.end(), d.begin() + 44));
+}
+
 TEST_F(WaveOut, TheNullBackendKeepsTheTimesAndCapturesNothing) {
     skv::platform::selectWaveOutput(WaveBackend::Null);
     open(pcm(11025, 8, 1));

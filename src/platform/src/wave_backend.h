@@ -26,6 +26,8 @@ public:
     // Everything queued is dropped.
     virtual void reset() {}
     virtual void volumeChanged(DWORD volume) {}
+    // The handle plays the system's own sounds (markSystemHandle).
+    virtual void belongsToSystem() {}
 };
 
 class Backend {
@@ -41,8 +43,13 @@ std::unique_ptr<Backend> makeCaptureBackend();
 // Null, with the reason in `error`, when SDL2's audio cannot start.
 std::unique_ptr<Backend> makeSdlBackend(std::string* error);
 
-// Called when the last handle has closed (the capture writes its file then).
+// Called when the last of the program's handles has closed (the capture writes its file then).
 void lastHandleClosed();
+
+// Marks a handle as the system's own (MessageBeep's): it stays open for the whole run, so it
+// must not keep the program's last close from being seen, and what it plays is not the
+// program's sound.
+void markSystemHandle(HWAVEOUT handle);
 
 // MessageBeep's tone (wave_beep.cpp).
 void beep(UINT type);

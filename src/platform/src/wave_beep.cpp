@@ -51,6 +51,7 @@ void beep(UINT type) {
             b.out = nullptr;
             return;
         }
+        markSystemHandle(b.out);
     }
     waveOutReset(b.out);
     waveOutUnprepareHeader(b.out, &b.header, sizeof b.header);

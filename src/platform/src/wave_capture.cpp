@@ -31,6 +31,7 @@ public:
         PlayedWave w;
         w.startMs = startUs / 1000;
         w.format = format_;
+        w.system = system_;
         captured().played.push_back(std::move(w));
         index_ = captured().played.size() - 1;
     }
@@ -44,8 +45,11 @@ public:
         applyVolume(format_, data, bytes, volume, out.data() + at);
     }
 
+    void belongsToSystem() override { system_ = true; }
+
 private:
     WAVEFORMATEX format_;
+    bool system_ = false;
     size_t index_ = SIZE_MAX;
 };
 

@@ -2,6 +2,7 @@
 // capture applies: the same on every system.
 #include "wave_file.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace skv::platform::wave {
@@ -39,18 +40,20 @@ void applyVolume(const WAVEFORMATEX& format, const uint8_t* in, size_t bytes, DW
 
 bool writeWaveFile(const std::vector<PlayedWave>& played, const std::string& path,
                    std::string* error) {
-    if (played.empty()) {
+    const auto first = std::find_if(played.begin(), played.end(),
+                                    [](const PlayedWave& w) { return !w.system; });
+    if (first == played.end()) {
         if (error) *error = "nothing was played through the capture: nothing to write to " + path;
         return false;
     }
-    const WAVEFORMATEX& f = played.front().format;
+    const WAVEFORMATEX& f = first->format;
     auto same = [&](const WAVEFORMATEX& o) {
         return o.nChannels == f.nChannels && o.nSamplesPerSec == f.nSamplesPerSec &&
                o.wBitsPerSample == f.wBitsPerSample;
     };
     std::string data, times;
     for (const PlayedWave& w : played) {
-        if (!same(w.format)) continue;
+        if (w.system || !same(w.format)) continue;
         put32(times, static_cast<uint32_t>(data.size()));
         put32(times, static_cast<uint32_t>(w.samples.size()));
         put32(times, static_cast<uint32_t>(w.startMs & 0xFFFFFFFFu));

@@ -56,6 +56,7 @@ struct Handle {
     DWORD_PTR instance = 0;
     std::unique_ptr<Sink> sink;
     std::deque<Queued> queue;
+    bool system = false; // markSystemHandle
 
     uint64_t framesToUs(uint64_t frames) const {
         if (frames == kForever) return kForever;
@@ -253,6 +254,14 @@ Handle* find(HWAVEOUT handle) {
 
 } // namespace
 
+void markSystemHandle(HWAVEOUT handle) {
+    std::lock_guard<std::mutex> g(state().mu);
+    if (Handle* h = find(handle)) {
+        h->system = true;
+        h->sink->belongsToSystem();
+    }
+}
+
 } // namespace skv::platform::wave
 
 namespace skv::platform {
@@ -347,7 +356,8 @@ MMRESULT waveOutClose(HWAVEOUT handle) {
         post(h, MM_WOM_CLOSE, 0);
         s.handles.erase(h);
         gone.reset(h);
-        last = s.handles.empty();
+        last = !h->system && std::none_of(s.handles.begin(), s.handles.end(),
+                                          [](const Handle* o) { return !o->system; });
     }
     gone.reset(); // an SDL sink closes its device here, outside our lock
     if (last) lastHandleClosed();

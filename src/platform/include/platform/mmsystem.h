@@ -151,6 +151,9 @@ struct PlayedWave {
     uint64_t startMs = 0;
     WAVEFORMATEX format{};
     std::vector<uint8_t> samples;
+    // The system's own sound (MessageBeep's tone), not the program's: kept, but left out of the
+    // WAV file, which holds what the program played.
+    bool system = false;
 };
 
 // Everything the capture backend has played, in play order, up to now.
