@@ -40,8 +40,8 @@ void applyVolume(const WAVEFORMATEX& format, const uint8_t* in, size_t bytes, DW
 
 bool writeWaveFile(const std::vector<PlayedWave>& played, const std::string& path,
                    std::string* error) {
-    const auto first = std::find_if(played.begin(), played.end(),
-                                    [](const PlayedWave& w) { return !w.system; });
+    const auto first =
+        std::find_if(played.begin(), played.end(), [](const PlayedWave& w) { return !w.system; });
     if (first == played.end()) {
         if (error) *error = "nothing was played through the capture: nothing to write to " + path;
         return false;
