@@ -277,6 +277,36 @@ TEST(GdiShapes, LinesLeaveOutTheirEndPoint) {
               (Art{"RR......", "..RR....", "....RR..", ".....R..", ".....R..", "........"}));
 }
 
+// Where the ideal line runs exactly half-way between two pixels, which one it takes depends on
+// its direction, as in Windows GDI: a line and its reverse need not cover the same pixels.
+TEST(GdiShapes, LinesBreakTiesByTheirDirection) {
+    struct Case {
+        POINT from, to;
+        Art art;
+    };
+    const Case cases[] = {
+        {{0, 0}, {4, 2}, {"RR...", "..RR.", ".....", ".....", "....."}},
+        {{4, 2}, {0, 0}, {".R...", "..RR.", "....R", ".....", "....."}},
+        {{4, 0}, {0, 2}, {"...RR", ".RR..", ".....", ".....", "....."}},
+        {{0, 2}, {4, 0}, {"...R.", ".RR..", "R....", ".....", "....."}},
+        {{0, 0}, {2, 4}, {"R....", "R....", ".R...", ".R...", "....."}},
+        {{2, 4}, {0, 0}, {".....", "R....", ".R...", ".R...", "..R.."}},
+        {{2, 0}, {0, 4}, {"..R..", ".R...", ".R...", "R....", "....."}},
+        {{0, 4}, {2, 0}, {".....", ".R...", ".R...", "R....", "R...."}},
+    };
+    for (const Case& k : cases) {
+        Canvas c(5, 5);
+        HPEN pen = CreatePen(PS_SOLID, 1, red());
+        HGDIOBJ old = SelectObject(c.dc, pen);
+        MoveToEx(c.dc, k.from.x, k.from.y, nullptr);
+        EXPECT_TRUE(LineTo(c.dc, k.to.x, k.to.y));
+        SelectObject(c.dc, old);
+        DeleteObject(pen);
+        EXPECT_EQ(c.art(), k.art) << "from " << k.from.x << "," << k.from.y << " to " << k.to.x
+                                  << "," << k.to.y;
+    }
+}
+
 // Draws a line from `from` to `to` with a pen of the given width, in blue.
 void wideLine(Canvas& c, int width, POINT from, POINT to) {
     HPEN pen = CreatePen(PS_SOLID, width, blue());

@@ -423,24 +423,30 @@ BOOL LineTo(HDC dc, int x, int y) {
     if (!v.valid()) return TRUE;
     const Region clip = clipOf(d.target, v);
     // A one-pixel line: a Bresenham walk from the current position, leaving out the end point.
+    // Where the ideal line passes exactly half-way between two pixels, the direction decides:
+    // the step along the minor axis is taken at once for lines going left and up, for lines
+    // going left and down that are steeper than 45 degrees, and for lines going right and up
+    // that are flatter; later otherwise. A line so drawn covers the pixels Windows GDI's does.
     int64_t px = d.position.x, py = d.position.y;
     const int64_t dx = std::abs(int64_t{x} - px), dy = std::abs(int64_t{y} - py);
     const int sx = px < x ? 1 : -1, sy = py < y ? 1 : -1;
-    const int64_t steps = std::max(dx, dy);
-    int64_t error = (dx > dy ? dx : -dy) / 2;
-    for (int64_t i = 0; i < steps; ++i) {
+    const bool xMajor = dx >= dy;
+    const int64_t major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
+    const bool leftward = x < px, upward = y < py;
+    const bool early =
+        (leftward && upward) || (leftward && !upward && !xMajor) || (!leftward && upward && xMajor);
+    const int64_t bias = early ? 1 : 0;
+    int64_t error = 2 * minor - major;
+    for (int64_t i = 0; i < major; ++i) {
         // Every point lies between the two ends, so it fits an int.
         if (clip.contains(static_cast<int>(px), static_cast<int>(py)))
             v.put(static_cast<int>(px), static_cast<int>(py), d.paint.pen);
-        const int64_t e = error;
-        if (e > -dx) {
-            error -= dy;
-            px += sx;
+        if (error + bias > 0) {
+            (xMajor ? py : px) += xMajor ? sy : sx;
+            error -= 2 * major;
         }
-        if (e < dy) {
-            error += dx;
-            py += sy;
-        }
+        error += 2 * minor;
+        (xMajor ? px : py) += xMajor ? sx : sy;
     }
     drawn(d.target);
     return TRUE;

@@ -322,9 +322,11 @@ SKV_PLATFORM_API BOOL GdiFlush(void);
 // on the area's edges; nothing it paints lies outside the area.
 //
 // A line runs from the current position to the end point. With a one-pixel pen it leaves the end
-// point out and takes the pixels a Bresenham walk visits. A wider pen covers the band of width w
-// centred on the ideal line between the two points (their pixels' centres, or for even w their
-// top-left corners), with round ends that take in the end point and reach w / 2 beyond both.
+// point out and takes the pixels a Bresenham walk visits; where the ideal line passes exactly
+// half-way between two pixels, the line's direction picks one (see LineTo). A wider pen covers the
+// band of width w centred on the ideal line between the two points (their pixels' centres, or for
+// even w their top-left corners), with round ends that take in the end point and reach w / 2 beyond
+// both.
 #define TRANSPARENT 1
 #define OPAQUE 2
 
