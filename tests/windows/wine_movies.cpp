@@ -9,10 +9,12 @@
 // different number of frames on the way, but the movie's last picture must be the same: the
 // report gives, per movie and source, the pixels of the last frame that differ. The exit status
 // is 1 when a Windows run did not play (or ended differently from the Linux run), 0 otherwise;
-// differing pixels are reported, and --strict makes them fail too.
+// differing pixels are reported, and --strict makes them fail too. --jobs N plays N movies at
+// once.
 #include <png.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -149,6 +151,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> dirs;
     std::string demo, demoInput;
     bool strict = false;
+    int jobs = 3;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--bin" && i + 1 < argc) {
@@ -160,11 +163,14 @@ int main(int argc, char** argv) {
         } else if (a == "--demo" && i + 2 < argc) {
             demo = argv[++i];
             demoInput = argv[++i];
+        } else if (a == "--jobs" && i + 1 < argc) {
+            jobs = std::atoi(argv[++i]);
         } else if (a == "--strict") {
             strict = true;
         } else if (a == "--help") {
             std::puts("usage: wine_movies --bin LINUX-BIN-DIR --windows \"WINE-RUN skvplay.exe\" "
-                      "--out DIR [--demo MOVIE.skm INPUT] [--strict] MOVIE-TEST-DIR...");
+                      "--out DIR [--demo MOVIE.skm INPUT] [--strict] [--jobs N] MOVIE-TEST-DIR...\n"
+                      "  --jobs N   how many movies play at once (3)");
             return 0;
         } else {
             dirs.push_back(a);
@@ -182,7 +188,7 @@ int main(int argc, char** argv) {
         Movie m;
         m.name = "demo";
         fs::create_directories(fs::path(out) / m.name);
-        m.skm = fs::path(out) / m.name / "movie.skm";
+        m.skm = fs::path(out) / m.name / (m.name + ".skm");
         fs::copy_file(demo, m.skm);
         m.input = skvtest::readAll(demoInput);
         m.target = m.skm.string();
@@ -205,7 +211,9 @@ int main(int argc, char** argv) {
         m.name = named.filename().string();
         const fs::path folder = fs::path(out) / m.name;
         fs::create_directories(folder);
-        m.skm = folder / "movie.skm";
+        // Named after the test: cache files are named after the movie and not shared, so two
+        // movies of one name could not play at once.
+        m.skm = folder / (m.name + ".skm");
         std::string said;
         if (run(bin + "/skvc", {"build", dir + "/source", "-o", m.skm.string()}, &said) != 0) {
             std::fprintf(stderr, "wine_movies: %s does not build:\n%s", dir.c_str(), said.c_str());
@@ -217,7 +225,8 @@ int main(int argc, char** argv) {
         if (t.page) {
             // The stage sits in a page of that size, as the movie test's runner puts it.
             const fs::path page = folder / "page.html";
-            std::ofstream(page) << "<html><body><embed src=\"movie.skm\" "
+            std::ofstream(page) << "<html><body><embed src=\"" << m.skm.filename().string()
+                                << "\" "
                                    "type=\"application/vnd.skyvora\" width=\""
                                 << t.page->first << "\" height=\"" << t.page->second
                                 << "\"></body></html>\n";
@@ -231,71 +240,106 @@ int main(int argc, char** argv) {
         std::fputs("wine_movies: qmsd did not start on loopback\n", stderr);
         return 1;
     }
+    // One job per movie and source; several movies play at once (the Windows runs play in real
+    // time and mostly wait), and the report comes in the movies' order.
+    struct Job {
+        const Movie* movie;
+        bool fromServer;
+        std::string line; // the report's line
+        bool failed = false;
+        long long differing = 0;
+    };
+    // A movie's two sources play one after the other: their cache files have the same name.
+    std::vector<std::vector<Job>> work;
+    for (const Movie& m : movies) {
+        const fs::path folder = fs::path(out) / m.name;
+        std::ofstream(folder / "input.txt") << m.input;
+        work.emplace_back();
+        for (const bool fromServer : {false, true}) {
+            // A page is a file run only: the server serves movies.
+            if (fromServer && m.target != m.skm.string()) continue;
+            work.back().push_back(Job{&m, fromServer, {}});
+        }
+    }
+    const auto play = [&](Job& job) {
+        const Movie& m = *job.movie;
+        const fs::path folder = fs::path(out) / m.name;
+        const fs::path input = folder / "input.txt";
+        const std::string seconds = std::to_string(m.seconds);
+        const std::string served = "qmsp://127.0.0.1:" + std::to_string(server.port) + "/" +
+                                   m.name + "/" + m.skm.filename().string();
+        const std::string source = job.fromServer ? "server" : "file";
+        const std::string target = job.fromServer ? served : m.target;
+        const fs::path linuxFrames = folder / ("linux-" + source);
+        const fs::path windowsFrames = folder / ("windows-" + source);
+        std::vector<std::string> common = {"--headless", "--seconds", seconds};
+        if (!m.input.empty()) common.insert(common.end(), {"--input", input.string()});
+        std::string linuxSaid, windowsSaid;
+        std::vector<std::string> la = common, wa = common;
+        la.insert(la.end(), {"--frames", linuxFrames.string(), "--log",
+                             (folder / ("linux-" + source + ".log")).string(), target});
+        wa.insert(wa.end(), {"--frames", windowsFrames.string(), "--log",
+                             (folder / ("windows-" + source + ".log")).string(), target});
+        // Sound goes to each system's capture device, which writes what the plug-in sent.
+        const fs::path linuxWave = folder / ("linux-" + source + ".wav");
+        const fs::path windowsWave = folder / ("windows-" + source + ".wav");
+        const int linuxExit =
+            run("SKV_WAVE=capture SKV_WAVE_FILE='" + linuxWave.string() + "' " + bin + "/skvplay",
+                la, &linuxSaid);
+        // A run that hangs (a crash waiting in the debugger) ends after two minutes.
+        const int windowsExit = run("SKV_WAVE=capture SKV_WAVE_FILE='" + windowsWave.string() +
+                                        "' timeout 120 " + windows,
+                                    wa, &windowsSaid);
+        const bool crashed = windowsSaid.find("Unhandled") != std::string::npos ||
+                             windowsSaid.find("starting debugger") != std::string::npos;
+        std::ofstream(folder / ("windows-" + source + ".out")) << windowsSaid;
+        const Comparison c = compare(linuxFrames, windowsFrames);
+        std::string verdict;
+        if (crashed) {
+            job.failed = true;
+            verdict = "FAIL: skvplay.exe crashed; it said:\n" + windowsSaid;
+        } else if (windowsExit != linuxExit) {
+            job.failed = true;
+            verdict = "FAIL: skvplay.exe exited " + std::to_string(windowsExit) + ", Linux " +
+                      std::to_string(linuxExit) + "; it said:\n" + windowsSaid;
+        } else if (!c.compared) {
+            job.failed = true;
+            verdict = "FAIL: " + c.why;
+        } else {
+            job.differing = c.differing;
+            verdict = std::to_string(c.differing) + " of " + std::to_string(c.pixels);
+            if (strict && c.differing) job.failed = true;
+        }
+        std::error_code ec;
+        const auto waveBytes = [&](const fs::path& p) {
+            return fs::exists(p, ec) ? std::to_string(fs::file_size(p, ec)) : "-";
+        };
+        char line[256];
+        std::snprintf(line, sizeof line, "%-24s %-7s %-10zu %-10zu %-9s %-9s ", m.name.c_str(),
+                      source.c_str(), frameCount(linuxFrames), frameCount(windowsFrames),
+                      waveBytes(linuxWave).c_str(), waveBytes(windowsWave).c_str());
+        job.line = line + verdict;
+    };
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < std::max(1, jobs); ++i)
+        workers.emplace_back([&] {
+            for (size_t j; (j = next.fetch_add(1)) < work.size();)
+                for (Job& job : work[j])
+                    play(job);
+        });
+    for (std::thread& t : workers)
+        t.join();
+
     int failures = 0;
     long long totalDiffering = 0;
     std::printf("%-24s %-7s %-10s %-10s %-9s %-9s %s\n", "movie", "source", "frames L", "frames W",
                 "wav L", "wav W", "last frame: differing pixels");
-    for (const Movie& m : movies) {
-        const fs::path folder = fs::path(out) / m.name;
-        const fs::path input = folder / "input.txt";
-        std::ofstream(input) << m.input;
-        const std::string seconds = std::to_string(m.seconds);
-        const std::string served =
-            "qmsp://127.0.0.1:" + std::to_string(server.port) + "/" + m.name + "/movie.skm";
-        for (const bool fromServer : {false, true}) {
-            // A page is a file run only: the server serves movies.
-            if (fromServer && m.target != m.skm.string()) continue;
-            const std::string source = fromServer ? "server" : "file";
-            const std::string target = fromServer ? served : m.target;
-            const fs::path linuxFrames = folder / ("linux-" + source);
-            const fs::path windowsFrames = folder / ("windows-" + source);
-            std::vector<std::string> common = {"--headless", "--seconds", seconds};
-            if (!m.input.empty()) common.insert(common.end(), {"--input", input.string()});
-            std::string linuxSaid, windowsSaid;
-            std::vector<std::string> la = common, wa = common;
-            la.insert(la.end(), {"--frames", linuxFrames.string(), "--log",
-                                 (folder / ("linux-" + source + ".log")).string(), target});
-            wa.insert(wa.end(), {"--frames", windowsFrames.string(), "--log",
-                                 (folder / ("windows-" + source + ".log")).string(), target});
-            // Sound goes to each system's capture device, which writes what the plug-in sent.
-            const fs::path linuxWave = folder / ("linux-" + source + ".wav");
-            const fs::path windowsWave = folder / ("windows-" + source + ".wav");
-            const int linuxExit = run("SKV_WAVE=capture SKV_WAVE_FILE='" + linuxWave.string() +
-                                          "' " + bin + "/skvplay",
-                                      la, &linuxSaid);
-            // A run that hangs (a crash waiting in the debugger) ends after two minutes.
-            const int windowsExit = run("SKV_WAVE=capture SKV_WAVE_FILE='" + windowsWave.string() +
-                                            "' timeout 120 " + windows,
-                                        wa, &windowsSaid);
-            const bool crashed = windowsSaid.find("Unhandled") != std::string::npos ||
-                                 windowsSaid.find("starting debugger") != std::string::npos;
-            std::ofstream(folder / ("windows-" + source + ".out")) << windowsSaid;
-            const Comparison c = compare(linuxFrames, windowsFrames);
-            std::string verdict;
-            if (crashed) {
-                ++failures;
-                verdict = "FAIL: skvplay.exe crashed; it said:\n" + windowsSaid;
-            } else if (windowsExit != linuxExit) {
-                ++failures;
-                verdict = "FAIL: skvplay.exe exited " + std::to_string(windowsExit) + ", Linux " +
-                          std::to_string(linuxExit) + "; it said:\n" + windowsSaid;
-            } else if (!c.compared) {
-                ++failures;
-                verdict = "FAIL: " + c.why;
-            } else {
-                totalDiffering += c.differing;
-                verdict = std::to_string(c.differing) + " of " + std::to_string(c.pixels);
-                if (strict && c.differing) ++failures;
-            }
-            std::error_code ec;
-            const auto waveBytes = [&](const fs::path& p) {
-                return fs::exists(p, ec) ? std::to_string(fs::file_size(p, ec)) : "-";
-            };
-            std::printf("%-24s %-7s %-10zu %-10zu %-9s %-9s %s\n", m.name.c_str(), source.c_str(),
-                        frameCount(linuxFrames), frameCount(windowsFrames),
-                        waveBytes(linuxWave).c_str(), waveBytes(windowsWave).c_str(),
-                        verdict.c_str());
-            std::fflush(stdout);
+    for (const std::vector<Job>& movie : work) {
+        for (const Job& job : movie) {
+            std::printf("%s\n", job.line.c_str());
+            failures += job.failed;
+            totalDiffering += job.differing;
         }
     }
     kill(server.pid, SIGTERM);
