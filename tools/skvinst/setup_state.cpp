@@ -1,7 +1,0 @@
-#include "setup_state.h"
-
-namespace skvinst {
-
-SetupState setup;
-
-} // namespace skvinst
