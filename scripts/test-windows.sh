@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# scripts/test-windows.sh [--movies]: builds the Windows deliverables for both architectures and
-# tests them under Wine: the modules' exports, imports and resources (both), the unit tests of the
-# parts that do not depend on the platform and of the Windows platform's helpers. With --movies
-# also skvplay.exe playing the demo and every movie test, from a file and from qmsd on loopback,
-# with its last frames compared with the Linux headless run's (this takes some minutes of real
-# time per movie and is not yet part of the test command). Needs the release build (its resource
-# generator, skvc, qmsd and skvplay).
+# scripts/test-windows.sh [--no-movies]: builds the Windows deliverables for both architectures
+# and tests them under Wine: the modules' exports, imports and resources (both), the unit tests of
+# the parts that do not depend on the platform and of the Windows platform's helpers, our GDI's
+# figures against Wine's, and skvplay.exe playing the demo and every movie test, from a file and
+# from qmsd on loopback, with its last frames compared with the Linux headless run's
+# (--no-movies leaves that out: it takes some minutes of real time). Needs the release build
+# (its resource generator, skvc, qmsd, skvplay and the figure catalogue).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
-movies=false
-[ "${1:-}" = "--movies" ] && movies=true
+movies=true
+[ "${1:-}" = "--no-movies" ] && movies=false
 
 # Under Wine: the 32-bit build when wine32 is there, else the 64-bit one.
 if [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]; then
@@ -25,7 +25,7 @@ command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ] || {
 }
 
 scripts/build-win-deps.sh i686 x86_64
-cmake --build build/release --target skvres wine_movies skvplay qmsd skvc examples >/dev/null
+cmake --build build/release --target skvres wine_movies gdi_figures skvplay qmsd skvc examples >/dev/null
 echo "== $tested build"
 scripts/build.sh "$tested"
 # The other architecture: the deliverables only (its tests cannot run here).
@@ -43,6 +43,12 @@ done
 
 echo "== $tested tests under Wine"
 ctest --preset "$tested" -L wine -j "$jobs"
+
+echo "== our GDI's figures against Wine's"
+build/release/bin/gdi_figures "build/$tested/figures-linux.bin" >/dev/null
+scripts/wine-run.sh "build/$tested/bin/gdi_figures.exe" "build/$tested/figures-wine.bin" >/dev/null
+# Reported; not yet required to match (wide pens and ellipses still differ).
+python3 tests/windows/compare_figures.py "build/$tested/figures-linux.bin" "build/$tested/figures-wine.bin" || true
 
 $movies || exit 0
 echo "== $tested movies under Wine, against Linux"
