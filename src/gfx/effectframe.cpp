@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace skv::effects {
 
@@ -35,13 +36,13 @@ void notify(EffectState& s) {
     if (s.hook && *s.hook) (*s.hook)(s.steps);
 }
 
-// The last step: the timer goes, the whole new picture is drawn, done is signalled.
+// The last step: the timer goes and the whole new picture is drawn. Done is signalled by the
+// caller once it has let go of the step lock.
 void finish(EffectState& s) {
     if (const UINT t = s.timer.load()) timeKillEvent(t);
     drawWhole(s.dc, *s.newPicture);
     s.finished = true;
     notify(s);
-    SetEvent(s.done);
 }
 
 } // namespace
@@ -77,9 +78,13 @@ int32_t runEffect(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate, uint
     const HANDLE ends[2] = {s.done, cutShort};
     const bool cut =
         WaitForMultipleObjects(cutShort ? 2 : 1, ends, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
-    // The last step signalled done from inside its callback; killing the timer once more waits
-    // until that callback has returned, so nothing touches the state after it is gone.
+    // No step may be running when the state goes. Killing the timer stops the ticks (and a
+    // synchronous kill waits for one in progress), but the last step killed its own timer, and
+    // on Windows a second kill of that timer returns at once: so wait until the step that
+    // signalled done, or any other, has returned as well.
     if (const UINT t = s.timer.load()) timeKillEvent(t);
+    while (s.inStep.load() != 0)
+        std::this_thread::yield();
     if (cut) {
         std::lock_guard<std::mutex> g(s.stepLock);
         if (!s.finished) {
@@ -92,13 +97,16 @@ int32_t runEffect(HDC dc, nDIB* newPicture, nDIB* oldPicture, int32_t rate, uint
     return ended ? 1 : -1;
 }
 
-void stepEffect(UINT id, EffectState& s, LPTIMECALLBACK routine) {
+namespace {
+
+// One step under the step lock; true when it was the last.
+bool stepLocked(UINT id, EffectState& s, LPTIMECALLBACK routine) {
     std::lock_guard<std::mutex> g(s.stepLock);
-    if (s.finished || id != s.timer.load()) return;
+    if (s.finished || id != s.timer.load()) return false;
     auto& family = *static_cast<EffectFamily*>(s.progress);
     if (!family.step(s)) {
         finish(s);
-        return;
+        return true;
     }
     notify(s);
     if (id == 0) {
@@ -107,10 +115,19 @@ void stepEffect(UINT id, EffectState& s, LPTIMECALLBACK routine) {
         // Without a timer no further step would come: the effect ends here.
         if (!t) {
             finish(s);
-            return;
+            return true;
         }
         s.timer.store(t);
     }
+    return false;
+}
+
+} // namespace
+
+void stepEffect(UINT id, EffectState& s, LPTIMECALLBACK routine) {
+    s.inStep.fetch_add(1);
+    if (stepLocked(id, s, routine)) SetEvent(s.done);
+    s.inStep.fetch_sub(1); // the step's last touch of the state
 }
 
 UINT delayFor(uint32_t duration, int32_t count) {

@@ -42,6 +42,7 @@ struct EffectState {
     bool finished = false;
     const TransitionStepHook* hook = nullptr;
     std::mutex stepLock;
+    std::atomic<int> inStep{0}; // steps running now; the state lives until none is
 };
 
 class EffectFamily {
