@@ -31,7 +31,7 @@ scripts/build.sh "$tested"
 # The other architecture: the deliverables only (its tests cannot run here).
 echo "== $other build (deliverables)"
 [ -f "build/$other/build.ninja" ] || cmake --preset "$other" >/dev/null
-cmake --build --preset "$other" --target npskyv32 qa118dec skvplay
+cmake --build --preset "$other" --target npskyv32 qa118dec skvplay skvinst_folder
 
 # (Directly, not through ctest: the other architecture's test programs are neither built nor
 # runnable here, and ctest would list them.)
@@ -39,6 +39,7 @@ for arch in i686 x86_64; do
   preset=$([ $arch = i686 ] && echo win32 || echo win64)
   python3 tests/windows/check_modules.py "$arch-w64-mingw32-objdump" file "$arch" \
     "build/$preset/bin/npskyv32.dll" "build/$preset/bin/qa118dec.dll" "build/$preset/bin/skvplay.exe"
+  python3 tests/skvinst/check_setup.py "$arch-w64-mingw32-objdump" file "$arch" "build/$preset/setup"
 done
 
 echo "== $tested tests under Wine"

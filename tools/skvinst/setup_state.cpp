@@ -1,0 +1,7 @@
+#include "setup_state.h"
+
+namespace skvinst {
+
+SetupState setup;
+
+} // namespace skvinst
