@@ -53,6 +53,9 @@ python3 tests/windows/compare_figures.py "build/$tested/figures-linux.bin" "buil
 
 $movies || exit 0
 echo "== $tested movies under Wine, against Linux"
+# A Wine prefix of their own: the shared one's wineserver may still be up from the runs above,
+# started without a display, and its windows could not be shown on this one.
+export SKV_WINEPREFIX=$PWD/build/$tested/wine-movies-prefix
 xvfb-run -a -s "-screen 0 1280x1024x24" build/release/bin/wine_movies \
   --bin build/release/bin --windows "scripts/wine-run.sh build/$tested/bin/skvplay.exe" \
   --out "build/$tested/wine-movies" \
