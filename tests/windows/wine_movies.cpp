@@ -109,6 +109,30 @@ Comparison compare(const fs::path& linuxDir, const fs::path& windowsDir) {
     return c;
 }
 
+// The samples of a capture's WAV file (its data chunk), or empty.
+std::string waveSamples(const fs::path& path) {
+    const std::string d = skvtest::readAll(path);
+    for (size_t at = 12; at + 8 <= d.size();) {
+        const uint32_t n = static_cast<uint8_t>(d[at + 4]) | static_cast<uint8_t>(d[at + 5]) << 8 |
+                           static_cast<uint8_t>(d[at + 6]) << 16 |
+                           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 7])) << 24;
+        if (d.compare(at, 4, "data") == 0) return d.substr(at + 8, n);
+        at += 8 + static_cast<size_t>(n) + (n & 1);
+    }
+    return {};
+}
+
+// How the two runs' sound compares: "-" when neither played any, "same" when both played the
+// same samples (their start times are each system's own), else "differs".
+std::string soundVerdict(const fs::path& linuxWave, const fs::path& windowsWave) {
+    std::error_code ec;
+    const bool l = fs::exists(linuxWave, ec), w = fs::exists(windowsWave, ec);
+    if (!l && !w) return "-";
+    if (l != w) return "differs";
+    const std::string a = waveSamples(linuxWave), b = waveSamples(windowsWave);
+    return !a.empty() && a == b ? "same" : "differs";
+}
+
 struct Movie {
     std::string name;
     fs::path skm;
@@ -315,9 +339,10 @@ int main(int argc, char** argv) {
             return fs::exists(p, ec) ? std::to_string(fs::file_size(p, ec)) : "-";
         };
         char line[256];
-        std::snprintf(line, sizeof line, "%-24s %-7s %-10zu %-10zu %-9s %-9s ", m.name.c_str(),
+        std::snprintf(line, sizeof line, "%-24s %-7s %-10zu %-10zu %-9s %-9s %-8s ", m.name.c_str(),
                       source.c_str(), frameCount(linuxFrames), frameCount(windowsFrames),
-                      waveBytes(linuxWave).c_str(), waveBytes(windowsWave).c_str());
+                      waveBytes(linuxWave).c_str(), waveBytes(windowsWave).c_str(),
+                      soundVerdict(linuxWave, windowsWave).c_str());
         job.line = line + verdict;
     };
     std::atomic<size_t> next{0};
@@ -333,8 +358,8 @@ int main(int argc, char** argv) {
 
     int failures = 0;
     long long totalDiffering = 0;
-    std::printf("%-24s %-7s %-10s %-10s %-9s %-9s %s\n", "movie", "source", "frames L", "frames W",
-                "wav L", "wav W", "last frame: differing pixels");
+    std::printf("%-24s %-7s %-10s %-10s %-9s %-9s %-8s %s\n", "movie", "source", "frames L",
+                "frames W", "wav L", "wav W", "sound", "last frame: differing pixels");
     for (const std::vector<Job>& movie : work) {
         for (const Job& job : movie) {
             std::printf("%s\n", job.line.c_str());
