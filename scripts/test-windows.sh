@@ -48,7 +48,8 @@ ctest --preset "$tested" -L wine -j "$jobs"
 echo "== our GDI's figures against Wine's"
 build/release/bin/gdi_figures "build/$tested/figures-linux.bin" >/dev/null
 scripts/wine-run.sh "build/$tested/bin/gdi_figures.exe" "build/$tested/figures-wine.bin" >/dev/null
-# Reported; not yet required to match (wide pens and ellipses still differ).
+# Reported, not required: the few figures left differ where Wine paints rows it never filled in
+# (narrow tall round figures with a brush), which is not the same from one run to the next.
 python3 tests/windows/compare_figures.py "build/$tested/figures-linux.bin" "build/$tested/figures-wine.bin" || true
 
 $movies || exit 0

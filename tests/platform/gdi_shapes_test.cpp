@@ -1,5 +1,6 @@
-// Pens, pattern brushes, lines and filled shapes in an 8-bit DIB section, pixel for pixel. The
-// expected pictures are worked out by hand from the coverage rules: one letter per colour index.
+// Pens, pattern brushes, lines and filled shapes in an 8-bit DIB section, pixel for pixel: one
+// letter per colour index. The pictures of figures are Windows GDI's, as Wine's GDI draws them
+// (tests/windows/gdi_figures.cpp's catalogue), moved to where these tests draw.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,101 +93,110 @@ struct Tools {
     }
 };
 
-TEST(GdiShapes, RectangleCoversItsAreaWithAOnePixelPenInside) {
-    Canvas c(9, 7);
-    {
-        Tools t(c.dc, CreatePen(PS_SOLID, 1, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Rectangle(c.dc, 1, 1, 6, 5));
-    }
-    EXPECT_EQ(c.art(), (Art{".........", ".#####...", ".#RRR#...", ".#RRR#...", ".#####...",
-                            ".........", "........."}));
+HGDIOBJ blackPen(int width) {
+    return CreatePen(PS_SOLID, width, RGB(0, 0, 0));
 }
 
-// A pen wider than one pixel is centred on the figure's outline, the path through the centres
-// of its outermost pixels: half the pen lies outside the box.
-TEST(GdiShapes, WidePensAreCentredOnTheOutline) {
-    Canvas odd(10, 10);
+// What draw(dc) paints on a w x h canvas with the pen and the brush (both deleted after).
+template <class Draw> Art figure(int w, int h, HGDIOBJ pen, HGDIOBJ brush, Draw draw) {
+    Canvas c(w, h);
     {
-        Tools t(odd.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Rectangle(odd.dc, 2, 2, 8, 8));
+        Tools t(c.dc, pen, brush);
+        EXPECT_TRUE(draw(c.dc));
     }
-    EXPECT_EQ(odd.art(),
-              (Art{"..........", ".########.", ".########.", ".########.", ".###RR###.",
-                   ".###RR###.", ".########.", ".########.", ".########.", ".........."}));
-
-    // An even width puts its odd pixel above and to the left of the outline; corners given the
-    // other way round are put in order.
-    Canvas even(9, 7);
-    {
-        Tools t(even.dc, CreatePen(PS_SOLID, 2, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Rectangle(even.dc, 7, 6, 1, 0));
-    }
-    EXPECT_EQ(even.art(), (Art{"#######..", "##RRR##..", "##RRR##..", "##RRR##..", "#######..",
-                               "#######..", "........."}));
-
-    // A box one pixel wide is a line as wide as the pen.
-    Canvas thin(5, 7);
-    {
-        Tools t(thin.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Rectangle(thin.dc, 2, 1, 3, 5));
-    }
-    EXPECT_EQ(thin.art(), (Art{".###.", ".###.", ".###.", ".###.", ".###.", ".###.", "....."}));
-
-    // A circle through the centres of its outermost pixels, four from the middle one: the pen
-    // takes the pixels whose centres lie within 1.5 of it, the brush those further in.
-    Canvas round(11, 11);
-    {
-        Tools t(round.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(blue()));
-        EXPECT_TRUE(Ellipse(round.dc, 1, 1, 10, 10));
-    }
-    const Art circle{"...#####...", "..#######..", ".#########.", "####BBB####",
-                     "###BBBBB###", "###BBBBB###", "###BBBBB###", "####BBB####",
-                     ".#########.", "..#######..", "...#####..."};
-    EXPECT_EQ(round.art(), circle);
-
-    // Corners of radius 3 on the outline of a 12 x 9 box.
-    Canvas rounded(14, 11);
-    {
-        Tools t(rounded.dc, CreatePen(PS_SOLID, 3, RGB(0, 0, 0)), CreateSolidBrush(blue()));
-        EXPECT_TRUE(RoundRect(rounded.dc, 1, 1, 13, 10, 7, 7));
-    }
-    EXPECT_EQ(rounded.art(),
-              (Art{"..##########..", ".############.", "##############", "###BBBBBBBB###",
-                   "###BBBBBBBB###", "###BBBBBBBB###", "###BBBBBBBB###", "###BBBBBBBB###",
-                   "##############", ".############.", "..##########.."}));
+    return c.art();
 }
 
-// PS_INSIDEFRAME brings the figure in by half the pen, so that the band ends on the box.
+TEST(GdiShapes, RectanglesWithAOnePixelPenOutlineTheirArea) {
+    EXPECT_EQ(figure(9, 7, blackPen(1), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 1, 1, 6, 5); }),
+              (Art{".........", ".#####...", ".#RRR#...", ".#RRR#...", ".#####...", ".........",
+                   "........."}));
+    // The outline is four lines between the corner pixels, each leaving its end point out: a
+    // box one pixel wide is a line, and a box of one pixel has no outline at all.
+    EXPECT_EQ(figure(3, 5, blackPen(1), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 1, 1, 2, 4); }),
+              (Art{"...", ".#.", ".#.", ".#.", "..."}));
+    EXPECT_EQ(figure(4, 3, blackPen(1), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 1, 1, 3, 2); }),
+              (Art{"....", ".##.", "...."}));
+    EXPECT_EQ(figure(3, 3, blackPen(1), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 1, 1, 2, 2); }),
+              (Art{"...", "...", "..."}));
+}
+
+// A pen wider than one pixel is a region: a band along each side of the outline through the
+// figure's outermost pixels, and a disc as wide as the pen at every point of it. Half the pen
+// lies outside the box; an even width has its odd pixel above and to the left.
+TEST(GdiShapes, WidePensAreRegionsAlongTheOutline) {
+    // The discs at the corners are round: a 3-pixel one leaves out its corner pixels.
+    EXPECT_EQ(figure(10, 10, blackPen(3), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 2, 2, 8, 8); }),
+              (Art{"..........", "..######..", ".########.", ".########.", ".###RR###.",
+                   ".###RR###.", ".########.", ".########.", "..######..", ".........."}));
+    // Corners given the other way round are put in order.
+    EXPECT_EQ(figure(9, 7, blackPen(2), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 7, 6, 1, 0); }),
+              (Art{"#######..", "##RRR##..", "##RRR##..", "##RRR##..", "#######..", "#######..",
+                   "........."}));
+    // A box one pixel wide is a line as wide as the pen, with round ends.
+    EXPECT_EQ(figure(5, 7, blackPen(3), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 2, 1, 3, 5); }),
+              (Art{"..#..", ".###.", ".###.", ".###.", ".###.", "..#..", "....."}));
+    // Ellipses and round rectangles: the bands between the points of the outline are rounded
+    // to whole pixels, so that the figure need not come out symmetric.
+    EXPECT_EQ(figure(12, 12, blackPen(3), CreateSolidBrush(blue()),
+                     [](HDC dc) { return Ellipse(dc, 1, 1, 11, 11); }),
+              (Art{"....######..", "..#########.", ".###########", "######B####.", "#####BBB####",
+                   "####BBBBB###", "####BBBBB###", "#####BBB####", "######B####.", ".###########",
+                   "..#########.", "....######.."}));
+    EXPECT_EQ(figure(9, 9, blackPen(2), CreateSolidBrush(blue()),
+                     [](HDC dc) { return Ellipse(dc, 1, 1, 8, 8); }),
+              (Art{"..####...", ".######..", "########.", "###BB###.", "##BBBB##.", "###BB###.",
+                   "########.", ".######..", "........."}));
+    // A 5-pixel pen round a 6 x 6 circle leaves a hole the brush would fill.
+    EXPECT_EQ(
+        figure(13, 13, blackPen(5), GetStockObject(NULL_BRUSH),
+               [](HDC dc) { return Ellipse(dc, 3, 3, 11, 11); }),
+        (Art{".............", "....######...", "..#########..", ".###########.", ".############",
+             ".############", ".#####.######", ".#####.######", ".############", ".############",
+             ".###########.", "..#########..", "....######..."}));
+    EXPECT_EQ(figure(15, 12, blackPen(3), CreateSolidBrush(blue()),
+                     [](HDC dc) { return RoundRect(dc, 1, 1, 14, 11, 8, 6); }),
+              (Art{"...###########.", ".##############", "##############.", "#####BBBBBB####",
+                   "####BBBBBBBB###", "###BBBBBBBBB###", "###BBBBBBBBB###", "####BBBBBBBB###",
+                   "#####BBBBBB####", "##############.", ".##############", "...###########."}));
+    EXPECT_EQ(figure(12, 8, blackPen(2), CreateSolidBrush(blue()),
+                     [](HDC dc) { return RoundRect(dc, 1, 1, 11, 7, 6, 7); }),
+              (Art{"..#######...", ".#########..", "####BBB####.", "###BBBBB###.", "###BBBBB###.",
+                   "###########.", ".#########..", "............"}));
+}
+
+// PS_INSIDEFRAME brings the figure in by half the pen, so that the pen ends on the box.
 TEST(GdiShapes, InsideFramePensKeepWithinTheBox) {
-    Canvas c(9, 7);
-    {
-        Tools t(c.dc, CreatePen(PS_INSIDEFRAME, 2, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Rectangle(c.dc, 7, 6, 1, 0));
-    }
-    EXPECT_EQ(c.art(), (Art{".######..", ".######..", ".##RR##..", ".##RR##..", ".######..",
-                            ".######..", "........."}));
-
-    // The circle of the centred pen above, drawn from a box one pixel larger all round.
-    Canvas round(11, 11);
-    {
-        Tools t(round.dc, CreatePen(PS_INSIDEFRAME, 3, RGB(0, 0, 0)), CreateSolidBrush(blue()));
-        EXPECT_TRUE(Ellipse(round.dc, 0, 0, 11, 11));
-    }
-    EXPECT_EQ(round.art(), (Art{"...#####...", "..#######..", ".#########.", "####BBB####",
-                                "###BBBBB###", "###BBBBB###", "###BBBBB###", "####BBB####",
-                                ".#########.", "..#######..", "...#####..."}));
-
+    // As the 5 x 5 box (2, 1, 7, 6) with a centred pen.
+    EXPECT_EQ(figure(9, 7, CreatePen(PS_INSIDEFRAME, 2, RGB(0, 0, 0)), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 7, 6, 1, 0); }),
+              (Art{".######..", ".######..", ".##RR##..", ".##RR##..", ".######..", ".######..",
+                   "........."}));
+    // The circle of the centred pen round (1, 1, 11, 11) above; the ellipse keeps to the box
+    // it is brought in to.
+    EXPECT_EQ(figure(12, 12, CreatePen(PS_INSIDEFRAME, 3, RGB(0, 0, 0)), CreateSolidBrush(blue()),
+                     [](HDC dc) { return Ellipse(dc, 0, 0, 12, 12); }),
+              (Art{"....######..", "..#########.", ".###########", "######B####.", "#####BBB####",
+                   "####BBBBB###", "####BBBBB###", "#####BBB####", "######B####.", ".###########",
+                   "..#########.", "....######.."}));
     // One pixel wide, it is the same as a solid pen.
-    Canvas one(9, 7);
-    {
-        Tools t(one.dc, CreatePen(PS_INSIDEFRAME, 1, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Rectangle(one.dc, 1, 1, 6, 5));
-    }
-    EXPECT_EQ(one.art(), (Art{".........", ".#####...", ".#RRR#...", ".#RRR#...", ".#####...",
-                              ".........", "........."}));
+    EXPECT_EQ(figure(9, 7, CreatePen(PS_INSIDEFRAME, 1, RGB(0, 0, 0)), CreateSolidBrush(red()),
+                     [](HDC dc) { return Rectangle(dc, 1, 1, 6, 5); }),
+              (Art{".........", ".#####...", ".#RRR#...", ".#RRR#...", ".#####...", ".........",
+                   "........."}));
 }
 
-TEST(GdiShapes, TheNullPenLeavesOutTheRightColumnAndBottomRow) {
+// With the null pen a rectangle leaves out its right column and bottom row, but an ellipse or a
+// round rectangle covers its whole box; a round rectangle whose corners are 2 pixels or less
+// either way is a rectangle.
+TEST(GdiShapes, TheNullPenShrinksOnlyRectangles) {
     Canvas c(7, 5);
     {
         Tools t(c.dc, GetStockObject(NULL_PEN), CreateSolidBrush(blue()));
@@ -197,33 +207,56 @@ TEST(GdiShapes, TheNullPenLeavesOutTheRightColumnAndBottomRow) {
         EXPECT_TRUE(Ellipse(c.dc, 0, 0, 7, 5));
     }
     EXPECT_EQ(c.art(), (Art{".......", ".BBB...", ".BBB...", ".......", "......."}));
+
+    const auto nullPen = [](int w, int h, auto draw) {
+        return figure(w, h, GetStockObject(NULL_PEN), CreateSolidBrush(blue()), draw);
+    };
+    const Art square{".......", ".BBBB..", ".BBBB..", ".BBBB..", ".BBBB..", ".......", "......."};
+    EXPECT_EQ(nullPen(7, 7, [](HDC dc) { return Rectangle(dc, 1, 1, 6, 6); }), square);
+    EXPECT_EQ(nullPen(7, 7, [](HDC dc) { return Ellipse(dc, 1, 1, 6, 6); }),
+              (Art{".......", "..BBB..", ".BBBBB.", ".BBBBB.", ".BBBBB.", "..BBB..", "......."}));
+    EXPECT_EQ(nullPen(10, 4, [](HDC dc) { return RoundRect(dc, 0, 0, 10, 4, 4, 5); }),
+              (Art{".BBBBBBBB.", "BBBBBBBBBB", "BBBBBBBBBB", ".BBBBBBBB."}));
+    EXPECT_EQ(nullPen(8, 4, [](HDC dc) { return RoundRect(dc, 1, 1, 7, 3, 2, 3); }),
+              (Art{"........", ".BBBBB..", "........", "........"}));
 }
 
-TEST(GdiShapes, EllipseTakesThePixelsWhoseCentresLieInside) {
-    Canvas c(8, 5);
-    {
-        Tools t(c.dc, CreatePen(PS_SOLID, 1, RGB(0, 0, 0)), CreateSolidBrush(red()));
-        EXPECT_TRUE(Ellipse(c.dc, 1, 0, 7, 4));
-    }
-    EXPECT_EQ(c.art(), (Art{"..####..", ".#RRRR#.", ".#RRRR#.", "..####..", "........"}));
+// A one-pixel outline is one-pixel lines through the points of the corner ellipse's quarters
+// (the midpoint walk of the figure's box), so that it is one pixel thick on the diagonals too;
+// the brush fills the round rectangle region of the box and the pen is drawn over it.
+TEST(GdiShapes, OnePixelOutlinesAreLinesThroughTheQuarterEllipses) {
+    EXPECT_EQ(figure(8, 5, blackPen(1), CreateSolidBrush(red()),
+                     [](HDC dc) { return Ellipse(dc, 1, 0, 7, 4); }),
+              (Art{"..####..", ".#RRRR#.", ".#RRRR#.", "..####..", "........"}));
+    EXPECT_EQ(figure(9, 9, blackPen(1), CreateSolidBrush(blue()),
+                     [](HDC dc) { return Ellipse(dc, 1, 1, 8, 8); }),
+              (Art{".........", "...###...", "..#BBB#..", ".#BBBBB#.", ".#BBBBB#.", ".#BBBBB#.",
+                   "..#BBB#..", "...###...", "........."}));
+    EXPECT_EQ(figure(18, 8, blackPen(1), GetStockObject(NULL_BRUSH),
+                     [](HDC dc) { return Ellipse(dc, 1, 1, 17, 7); }),
+              (Art{"..................", ".....########.....", "..###........###..",
+                   ".#..............#.", ".#..............#.", "..###........###..",
+                   ".....########.....", ".................."}));
+    EXPECT_EQ(figure(9, 6, blackPen(1), CreateSolidBrush(blue()),
+                     [](HDC dc) { return RoundRect(dc, 0, 0, 8, 5, 8, 6); }),
+              (Art{"..####...", ".#BBBB#..", "#BBBBBB#.", ".#BBBB#..", "..####...", "........."}));
+    EXPECT_EQ(figure(8, 8, blackPen(1), CreateSolidBrush(blue()),
+                     [](HDC dc) { return RoundRect(dc, 1, 1, 7, 7, 6, 7); }),
+              (Art{"........", "...##...", "..#BB#..", ".#BBBB#.", ".#BBBB#.", "..#BB#..",
+                   "...##...", "........"}));
 }
 
-TEST(GdiShapes, RoundRectangleRoundsItsCornersWithTheGivenEllipse) {
-    Canvas c(9, 6);
-    {
-        Tools t(c.dc, CreatePen(PS_SOLID, 1, RGB(0, 0, 0)), CreateSolidBrush(blue()));
-        EXPECT_TRUE(RoundRect(c.dc, 0, 0, 8, 5, 4, 4));
-    }
-    EXPECT_EQ(c.art(),
-              (Art{".######..", "#BBBBBB#.", "#BBBBBB#.", "#BBBBBB#.", ".######..", "........."}));
-
-    // An ellipse as tall as the rectangle rounds its ends fully.
-    Canvas pill(10, 4);
-    {
-        Tools t(pill.dc, GetStockObject(NULL_PEN), CreateSolidBrush(red()));
-        EXPECT_TRUE(RoundRect(pill.dc, 0, 0, 11, 5, 4, 4));
-    }
-    EXPECT_EQ(pill.art(), (Art{".RRRRRRRR.", "RRRRRRRRRR", "RRRRRRRRRR", ".RRRRRRRR."}));
+// The midpoint walk of a narrow, tall ellipse ends half-way across before it reaches the top
+// and bottom rows: neither the outline nor the brush takes those rows.
+TEST(GdiShapes, NarrowTallEllipsesStopWhereTheirWalkDoes) {
+    EXPECT_EQ(figure(5, 10, GetStockObject(NULL_PEN), CreateSolidBrush(blue()),
+                     [](HDC dc) { return Ellipse(dc, 1, 1, 4, 9); }),
+              (Art{".....", ".....", "..B..", ".BBB.", ".BBB.", ".BBB.", ".BBB.", "..B..", ".....",
+                   "....."}));
+    EXPECT_EQ(figure(5, 10, blackPen(1), CreateSolidBrush(blue()),
+                     [](HDC dc) { return Ellipse(dc, 1, 1, 4, 9); }),
+              (Art{".....", ".....", "..#..", ".#B#.", ".#B#.", ".#B#.", ".#B#.", "..#..", ".....",
+                   "....."}));
 }
 
 TEST(GdiShapes, MonochromePatternsTileFromTheOriginInTextAndBackgroundColours) {
@@ -317,9 +350,9 @@ void wideLine(Canvas& c, int width, POINT from, POINT to) {
     DeleteObject(pen);
 }
 
-// A wide line is the pen's disc swept from one point to the other: a band as wide as the pen,
-// centred on the ideal line, with round ends that take in the end point.
-TEST(GdiShapes, WideLinesAreCentredBandsWithRoundEnds) {
+// A wide line is a band as wide as the pen between its two points, its sides rounded to whole
+// pixels, and a disc as wide as the pen at each end.
+TEST(GdiShapes, WideLinesAreBandsWithRoundEnds) {
     Canvas five(11, 8);
     wideLine(five, 5, {3, 3}, {6, 3});
     EXPECT_EQ(five.art(), (Art{"...........", "..BBBBBB...", ".BBBBBBBB..", ".BBBBBBBB..",
@@ -327,28 +360,67 @@ TEST(GdiShapes, WideLinesAreCentredBandsWithRoundEnds) {
 
     // An even width has its odd row above the line.
     Canvas four(10, 6);
-    wideLine(four, 4, {2, 2}, {6, 2});
+    wideLine(four, 4, {6, 2}, {2, 2});
     EXPECT_EQ(four.art(), (Art{".BBBBBB...", "BBBBBBBB..", "BBBBBBBB..", ".BBBBBB...", "..........",
                                ".........."}));
 
     Canvas slope(8, 8);
-    wideLine(slope, 3, {1, 1}, {5, 4});
-    EXPECT_EQ(slope.art(), (Art{"BBB.....", "BBBB....", "BBBBB...", "..BBBBB.", "...BBBB.",
-                                "....BBB.", "........", "........"}));
+    wideLine(slope, 3, {1, 5}, {4, 1});
+    EXPECT_EQ(slope.art(), (Art{"....B...", "...BBB..", "..BBBB..", ".BBBBB..", "BBBBB...",
+                                "BBBB....", ".B......", "........"}));
 
-    Canvas two(6, 5);
-    wideLine(two, 2, {0, 0}, {3, 3});
-    EXPECT_EQ(two.art(), (Art{"BB....", "BBB...", ".BBB..", "..BB..", "......"}));
+    Canvas two(7, 7);
+    wideLine(two, 2, {1, 1}, {4, 4});
+    EXPECT_EQ(two.art(),
+              (Art{"BB.....", "BBB....", "BBBB...", ".BBBB..", "..BBB..", ".......", "......."}));
 
     // The clip region cuts the band.
     Canvas clipped(10, 6);
     HRGN clip = CreateRectRgn(0, 0, 4, 6);
     SelectClipRgn(clipped.dc, clip);
-    wideLine(clipped, 4, {2, 2}, {6, 2});
+    wideLine(clipped, 4, {6, 2}, {2, 2});
     SelectClipRgn(clipped.dc, nullptr);
     DeleteObject(clip);
     EXPECT_EQ(clipped.art(), (Art{".BBB......", "BBBB......", "BBBB......", ".BBB......",
                                   "..........", ".........."}));
+}
+
+// A line is walked only where it crosses what can be drawn on: the part inside a clip region is
+// the same as that part of the whole line, in every octant, and a line from far away costs no
+// more than its visible part.
+TEST(GdiShapes, ClippedLinesKeepTheirPixels) {
+    const POINT ends[][2] = {{{0, 0}, {59, 23}},  {{59, 23}, {0, 0}},  {{3, 39}, {57, 2}},
+                             {{57, 2}, {3, 39}},  {{10, 0}, {33, 39}}, {{33, 39}, {10, 0}},
+                             {{50, 1}, {20, 38}}, {{20, 38}, {50, 1}}};
+    for (const auto& e : ends) {
+        for (int width : {1, 3}) {
+            Canvas whole(60, 40), part(60, 40);
+            wideLine(whole, width, e[0], e[1]);
+            HRGN clip = CreateRectRgn(23, 11, 41, 29);
+            SelectClipRgn(part.dc, clip);
+            wideLine(part, width, e[0], e[1]);
+            SelectClipRgn(part.dc, nullptr);
+            DeleteObject(clip);
+            Art expected = whole.art();
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 60; ++x)
+                    if (x < 23 || x >= 41 || y < 11 || y >= 29) expected[y][x] = '.';
+            EXPECT_EQ(part.art(), expected) << "width " << width << " from " << e[0].x << ","
+                                            << e[0].y << " to " << e[1].x << "," << e[1].y;
+        }
+    }
+
+    // Rising one row over 2 * 10^8 pixels, the line crosses the canvas once, in the middle.
+    Canvas far(20, 10);
+    wideLine(far, 1, {-100000000, 5}, {100000000, 6});
+    const Art a = far.art();
+    for (int x = 0; x < 20; ++x) {
+        int count = 0, row = -1;
+        for (int y = 0; y < 10; ++y)
+            if (a[y][x] == 'B') ++count, row = y;
+        EXPECT_EQ(count, 1) << "column " << x;
+        EXPECT_EQ(row, x <= 0 ? 5 : 6) << "column " << x;
+    }
 }
 
 TEST(GdiShapes, DrawingKeepsToTheClipRegion) {

@@ -302,31 +302,43 @@ SKV_PLATFORM_API int GetStretchBltMode(HDC dc);
 SKV_PLATFORM_API BOOL GdiFlush(void);
 
 // ---- lines and filled shapes ------------------------------------------------------------------
-// Which pixels a figure covers. A shape given (left, top, right, bottom) covers the pixels of
-// [left, right) x [top, bottom) (the corners are put in order first); with the null pen the right
-// column and the bottom row are left out as well. A one-pixel pen lies inside that area: the
-// outline is every covered pixel that the figure shrunk by 1 on every side does not cover, and
-// the brush fills the shrunk figure. A pixel belongs to an ellipse when its centre lies inside
-// or on it; a round rectangle is a rectangle whose corners are the quarters of an ellipse of the
-// given width and height (at most the rectangle's), shrinking like the rest.
+// Which pixels a figure covers: those Windows GDI covers. A figure given (left, top, right,
+// bottom) has its corners put in order; one with no width or height draws nothing. A
+// PS_INSIDEFRAME pen w pixels wide first brings the box in by w / 2 at the left and top and
+// (w - 1) / 2 at the right and bottom, so that the pen ends on the box's edges.
 //
-// A pen w > 1 pixels wide is geometric, with round ends and round joins: a disc of diameter w
-// swept along the figure's outline, covering every pixel whose centre it reaches. The outline
-// runs through the centres of the figure's outermost pixels (the path the one-pixel pen draws),
-// so a PS_SOLID pen is centred on it and half of it lies outside the area: for odd w, (w - 1) / 2
-// pixels on each side; for even w the path runs half a pixel up and left of those centres, so
-// that w / 2 pixels lie outside above and to the left and w / 2 - 1 outside below and to the
-// right. The brush fills the pixels whose centres the outline encloses and the pen leaves. A
-// PS_INSIDEFRAME pen first brings the figure in by w / 2 at the left and top and (w - 1) / 2 at
-// the right and bottom (and a round rectangle's corner ellipse by w - 1), so that the band ends
-// on the area's edges; nothing it paints lies outside the area.
+// Outlines. A figure's outline is a closed polygon through the centres of its outermost pixels:
+// for a rectangle its four corner pixels (right - 1, bottom - 1), (left, bottom - 1), (left, top)
+// and (right - 1, top); for a round rectangle the points of its corners' quarter ellipses, each
+// found by a midpoint walk (Alois Zingl's) round a w x h ellipse, w and h the corner's size at
+// most the box's, counterclockwise from the top right corner and mirrored into the others. An
+// ellipse is a round rectangle whose corner is its box. Corners 2 pixels or less either way make
+// a round rectangle a rectangle.
+//
+// A one-pixel pen draws that polygon as one-pixel lines (below). So a rectangle's outline is its
+// outermost pixels, one a pixel wide is a line, and one of a single pixel has no outline at all.
+// A wider pen is a region: along each side a band w pixels across, split about the side with its
+// odd pixel above and to the left for even w and its ends rounded to whole pixels, and at every
+// point a disc, the elliptic region of the w x w box [-(w / 2), w - w / 2) round it (round joins
+// and round ends, those of every pen CreatePen makes). So half a PS_SOLID pen lies outside the
+// box.
+//
+// The brush. A rectangle's brush fills [left, right - 1) x [top, bottom - 1) with the null pen
+// (and with a pen wider than one pixel, less the pen's region), and what lies inside the outline
+// with a one-pixel pen. A round rectangle's or an ellipse's fills all of [left, right) x [top,
+// bottom) but its corners, cut by the same w x h ellipse, and the pen is drawn over it: with the
+// null pen it is not left one pixel short as a rectangle is. Each row of those corners comes
+// from the same midpoint walk, run from the middle row outwards; rows it never reaches (the top
+// and bottom ones of a narrow, tall ellipse, which the outline does not reach either) stay empty.
+// Corner ellipses more than 2^19 pixels across are not drawn.
 //
 // A line runs from the current position to the end point. With a one-pixel pen it leaves the end
-// point out and takes the pixels a Bresenham walk visits; where the ideal line passes exactly
-// half-way between two pixels, the line's direction picks one (see LineTo). A wider pen covers the
-// band of width w centred on the ideal line between the two points (their pixels' centres, or for
-// even w their top-left corners), with round ends that take in the end point and reach w / 2 beyond
-// both.
+// point out and takes the pixels a Bresenham walk visits. Where the ideal line passes exactly
+// half-way between two pixels, lines going up and to the left, down and to the left more steeply
+// than 45 degrees, and up and to the right less steeply take the step across at once, others a
+// pixel later. Sloping lines reaching 2^28 pixels from the origin are drawn at an eighth of their
+// size, as Windows GDI does. A wider pen covers the band between the two points and a disc at
+// each, as above.
 #define TRANSPARENT 1
 #define OPAQUE 2
 
