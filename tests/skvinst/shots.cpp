@@ -28,35 +28,9 @@ bool looksPainted(const skv::platform::Image& image) {
 } // namespace
 
 skv::platform::Image captureScreen(const RECT& area) {
-    skv::platform::Image image;
-    const int w = area.right - area.left, h = area.bottom - area.top;
-    if (w <= 0 || h <= 0) return image;
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h; // rows from the top
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dib && bits) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        if (BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY)) {
-            GdiFlush();
-            image.width = w;
-            image.height = h;
-            const auto* p = static_cast<const uint32_t*>(bits);
-            image.pixels.assign(p, p + static_cast<size_t>(w) * h);
-            for (uint32_t& px : image.pixels)
-                px &= 0x00FFFFFFu;
-        }
-        SelectObject(memory, old);
-    }
-    if (dib) DeleteObject(dib);
-    DeleteDC(memory);
+    skv::platform::Image image = skv::platform::captureArea(
+        screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
     ReleaseDC(nullptr, screen);
     return image;
 }

@@ -3,14 +3,9 @@
 
 namespace skv::platform {
 
-Image captureWindow(HWND window) {
+Image captureArea(HDC source, int x, int y, int w, int h) {
     Image image;
-    RECT r;
-    if (!window || !IsWindow(window) || !GetWindowRect(window, &r)) return image;
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return image;
-    HDC source = GetWindowDC(window);
-    if (!source) return image;
+    if (!source || w <= 0 || h <= 0) return image;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = w;
@@ -23,7 +18,7 @@ Image captureWindow(HWND window) {
     HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (dib && bits) {
         HGDIOBJ old = SelectObject(memory, dib);
-        if (BitBlt(memory, 0, 0, w, h, source, 0, 0, SRCCOPY)) {
+        if (BitBlt(memory, 0, 0, w, h, source, x, y, SRCCOPY)) {
             GdiFlush();
             image.width = w;
             image.height = h;
@@ -36,6 +31,15 @@ Image captureWindow(HWND window) {
     }
     if (dib) DeleteObject(dib);
     DeleteDC(memory);
+    return image;
+}
+
+Image captureWindow(HWND window) {
+    RECT r;
+    if (!window || !IsWindow(window) || !GetWindowRect(window, &r)) return {};
+    HDC source = GetWindowDC(window);
+    if (!source) return {};
+    Image image = captureArea(source, 0, 0, r.right - r.left, r.bottom - r.top);
     ReleaseDC(window, source);
     return image;
 }

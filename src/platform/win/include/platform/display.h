@@ -45,6 +45,8 @@ struct Image {
 // One window with its visible children as they show now, at the window's size: read from its DC
 // into a DIB section. Empty for an invalid window.
 SKV_PLATFORM_API Image captureWindow(HWND window);
+// The area (x, y, w, h) of what a DC shows (the screen's, from GetDC(nullptr), for example).
+SKV_PLATFORM_API Image captureArea(HDC source, int x, int y, int w, int h);
 SKV_PLATFORM_API bool writePng(const Image& image, const std::string& path,
                                std::string* error = nullptr);
 SKV_PLATFORM_API bool saveWindowPng(HWND window, const std::string& path,
