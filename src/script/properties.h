@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "script/emptytext.h"
 #include "script/scriptvalue.h"
@@ -36,6 +37,8 @@ bool getNamedProperty(ScriptHost& host, ScriptEngine& engine, const char* name,
 void setNamedProperty(ScriptHost& host, ScriptEngine& engine, const char* name,
                       const ScriptValue& value);
 bool isNamedProperty(std::string_view name);
+// Every named property's name, in table order.
+std::vector<std::string_view> namedPropertyNames();
 
 // Pop what the category takes from the engine's stack and read or write the property.
 ScriptValue getEntityProperty(ScriptHost& host, ScriptEngine& engine, int32_t category,

@@ -192,4 +192,11 @@ bool isNamedProperty(std::string_view name) {
     return false;
 }
 
+std::vector<std::string_view> namedPropertyNames() {
+    std::vector<std::string_view> out;
+    for (const NamedProperty& p : kNamed)
+        out.push_back(p.name);
+    return out;
+}
+
 } // namespace skv

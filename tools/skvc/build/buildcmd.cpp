@@ -1,5 +1,6 @@
 #include "buildcmd.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/moviewriter.h"
@@ -72,7 +73,13 @@ int buildCommand(const std::vector<std::string>& args) {
         stream = buildMovie(DiskSource(dir), &made);
     } catch (const BuildError& e) {
         warn();
-        std::fprintf(stderr, "%s/%s\n", dir.c_str(), e.text().c_str());
+        // A script's errors come one to a line, each with its own place.
+        const std::string text = e.text();
+        for (size_t at = 0; at <= text.size();) {
+            size_t nl = std::min(text.find('\n', at), text.size());
+            std::fprintf(stderr, "%s/%.*s\n", dir.c_str(), int(nl - at), text.c_str() + at);
+            at = nl + 1;
+        }
         return kBuildSourceError;
     }
     warn();

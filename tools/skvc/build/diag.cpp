@@ -10,6 +10,10 @@ std::string whereText(const SourcePlace& place) {
     if (place.line > 0) {
         s.push_back(':');
         s.append(std::to_string(place.line));
+        if (place.column > 0) {
+            s.push_back(':');
+            s.append(std::to_string(place.column));
+        }
     }
     s.append(": ");
     return s;

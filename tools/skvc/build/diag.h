@@ -12,6 +12,7 @@ struct SourcePlace {
     std::string file;  // relative to the source directory
     int line = 0;      // 1-based; 0 when the error concerns the whole file
     std::string field; // dotted path of the field, e.g. "member[2].depth"; may be empty
+    int column = 0;    // 1-based; 0 when not known
 };
 
 class BuildError : public std::runtime_error {

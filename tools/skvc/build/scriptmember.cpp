@@ -1,10 +1,11 @@
-// Script members: script assembly (docs/script-assembly.md) in which names may be written as
-// #name wherever a nameId goes. The assembler gives every name its index in the movie's name
-// table, in the order names are first met; what a script calls is checked once every script is
-// known (scriptcheck.h).
+// Script members: script source (docs/scripting.md, files ending in .sky) or script assembly
+// (docs/script-assembly.md, any other file), in which names may be written as #name wherever a
+// nameId goes. Every name gets its index in the movie's name table, in the order names are first
+// met; what a script calls is checked once every script is known (scriptcheck.h).
 #include "core/guid.h"
 #include "members.h"
 #include "script/assembler.h"
+#include "script/langcompiler.h"
 #include "script/script.h"
 #include "script/scriptblock.h"
 
@@ -57,11 +58,27 @@ void compileScriptMember(MemberContext& context, Fields& f, CompiledMember& memb
     std::vector<std::string> names = context.names.names();
     const size_t known = names.size();
     std::vector<uint8_t> block;
-    skv::AsmError e;
-    if (!skv::assembleScript(
-            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &block, &e,
-            &names, &member.scriptUses))
-        throw BuildError(SourcePlace{fileName, e.line, ""}, e.message);
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (fileName.size() > 4 && fileName.ends_with(".sky")) {
+        std::vector<skv::LangError> errors;
+        if (!skv::compileScriptSource(text, &block, &errors, &names, &member.scriptUses)) {
+            // Every error of the file: the first as the error, the others after it, each in
+            // the form file:line:column: message.
+            std::string message =
+                errors.empty() ? "the script does not compile" : errors[0].message;
+            for (size_t i = 1; i < errors.size(); ++i) {
+                message.push_back('\n');
+                message.append(skv::langErrorText(fileName, errors[i]));
+            }
+            SourcePlace place{fileName, errors.empty() ? 0 : errors[0].pos.line, ""};
+            place.column = errors.empty() ? 0 : errors[0].pos.column;
+            throw BuildError(place, message);
+        }
+    } else {
+        skv::AsmError e;
+        if (!skv::assembleScript(text, &block, &e, &names, &member.scriptUses))
+            throw BuildError(SourcePlace{fileName, e.line, ""}, e.message);
+    }
     for (size_t i = known; i < names.size(); ++i)
         context.names.intern(names[i]);
     member.scriptFile = fileName;
