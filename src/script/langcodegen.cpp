@@ -450,6 +450,10 @@ void CodeGen::entityObjects(const Expr& p, bool forSet) {
     if (c == 0 || c == 7) {
         if (forSet && !p.args.empty())
             error(p.pos, "this property of a text cannot be set");
+        else if (!forSet && c == 0 && (p.number >= 12) != (p.args.size() == 1))
+            error(p.pos, p.number >= 12 ? "this property of the host reads a text: write "
+                                          "the property N of host TEXT"
+                                        : "this property of the host takes no object");
         else if (!forSet)
             for (const Expr& o : p.args)
                 expr(o);

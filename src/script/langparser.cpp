@@ -194,6 +194,25 @@ private:
         return int32_t(v);
     }
 
+    bool startsValue() const {
+        const LangToken& t = tok();
+        switch (t.kind) {
+        case TK::kInt:
+        case TK::kFloat:
+        case TK::kText:
+        case TK::kSymbol:
+            return true;
+        case TK::kName:
+            if (t.quoted || !langIsKeyword(t.text)) return true;
+            for (const char* w :
+                 {"the", "char", "word", "item", "line", "sprite", "literal", "call", "external"})
+                if (t.text == w) return true;
+            return false;
+        default:
+            return t.is("(") || t.is("[") || t.is("-");
+        }
+    }
+
     std::vector<LangError>* errors_;
     std::vector<std::string_view> lines_;
     size_t line_ = 0;
@@ -1033,8 +1052,9 @@ Expr Parser::theExpr(SrcPos at) {
         } else if (accept("system")) {
             e.category = 7;
         } else if (accept("host")) {
+            // The host's properties from 12 on read a text; the others take no object.
             e.category = 0;
-            if (e.number >= 12) object();
+            if (startsValue()) object();
         } else if (accept("count")) {
             e.category = 1;
             object();

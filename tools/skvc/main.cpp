@@ -12,6 +12,7 @@
 #include "net/netclasses.h"
 #include "script/scriptclasses.h"
 #include "scriptasm.h"
+#include "scriptcmds.h"
 #include "sound/soundclasses.h"
 
 namespace {
@@ -19,10 +20,12 @@ namespace {
 const char* kHelp = "usage: skvc COMMAND [ARGS]\n"
                     "\n"
                     "commands:\n"
-                    "  build DIR     build a movie stream from a movie source directory\n"
-                    "  dump FILE     list the header and objects of a movie stream\n"
-                    "  asm FILE      assemble a script block from its assembly text\n"
-                    "  disasm FILE   write the assembly text of a script block\n"
+                    "  build DIR        build a movie stream from a movie source directory\n"
+                    "  dump FILE        list the header and objects of a movie stream\n"
+                    "  compile FILE     compile a script written in the script language\n"
+                    "  decompile MOVIE  write a movie's scripts in the script language\n"
+                    "  asm FILE         assemble a script block from its assembly text\n"
+                    "  disasm FILE      write the assembly text of a script block\n"
                     "\n"
                     "Run 'skvc COMMAND --help' for a command's options.\n";
 
@@ -51,6 +54,8 @@ int main(int argc, char** argv) {
     if (cmd == "dump") return skvc::dumpCommand(args);
     if (cmd == "asm") return skvc::asmCommand(args);
     if (cmd == "disasm") return skvc::disasmCommand(args);
+    if (cmd == "compile") return skvc::compileCommand(args);
+    if (cmd == "decompile") return skvc::decompileCommand(args);
     std::fprintf(stderr, "skvc: unknown command '%s'; run 'skvc --help' for the list.\n",
                  cmd.c_str());
     return 2;
