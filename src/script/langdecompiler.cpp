@@ -210,7 +210,7 @@ private:
     std::map<uint32_t, size_t> byPc_;
     uint32_t end_ = 0;
     std::vector<std::string> params_, locals_;
-    std::set<std::string> globals_, properties_;
+    std::set<std::string> globals_, properties_, written_;
     bool top_ = true;
 };
 
@@ -523,7 +523,11 @@ size_t HandlerDecompiler::statement(size_t i, size_t to, Block& out,
             else {
                 s.name = nameOf(in.operand);
                 if (s.name.empty()) fail();
-                if (!properties_.count(s.name)) useGlobal(s.name, false);
+                // Written alone, a name may be a global or a property: its reads decide.
+                if (std::find(params_.begin(), params_.end(), s.name) != params_.end() ||
+                    std::find(locals_.begin(), locals_.end(), s.name) != locals_.end())
+                    fail();
+                written_.insert(s.name);
             }
             s.exprs.push_back(pop(st, 0));
             out.push_back(std::move(s));
@@ -741,7 +745,7 @@ size_t HandlerDecompiler::caseStatement(size_t j, size_t to, Expr subject, Block
         if (in.is(op1(opPeek)) && in.operand == 0) {
             std::vector<Expr> st(2);
             ++k;
-            while (k < to && !ins_[k].is(opEq))
+            while (k < to && !(ins_[k].is(opEq) && st.size() == 3))
                 if (!step(k, st, 2)) fail();
             if (k + 2 >= to || st.size() != 3 || !ins_[k + 1].is(op1(opJumpIfZero))) fail();
             const Ins& drop = ins_[k + 2];
@@ -801,7 +805,7 @@ Handler HandlerDecompiler::run(std::vector<uint32_t>* starts, int* asmCount, boo
         // A repeat with takes the assignment before it in: keep it to put back on failure.
         const std::optional<Stmt> last =
             before ? std::optional<Stmt>(out.body.back()) : std::nullopt;
-        const auto savedGlobals = globals_, savedProps = properties_;
+        const auto savedGlobals = globals_, savedProps = properties_, savedWritten = written_;
         size_t next = 0;
         bool ok = !forced_.count(ins_[i].pc);
         if (ok) {
@@ -816,6 +820,7 @@ Handler HandlerDecompiler::run(std::vector<uint32_t>* starts, int* asmCount, boo
             if (last) out.body.push_back(*last);
             globals_ = savedGlobals;
             properties_ = savedProps;
+            written_ = savedWritten;
             next = resync(i, n);
             Stmt a = asmOf(i, next, usesLiterals);
             a.comment = "the statement below has no form in the language: its instructions";
@@ -830,6 +835,8 @@ Handler HandlerDecompiler::run(std::vector<uint32_t>* starts, int* asmCount, boo
         a.comment = "this handler does not end in ret";
         out.body.push_back(std::move(a));
     }
+    for (const std::string& w : written_)
+        if (!properties_.count(w)) globals_.insert(w);
     out.globals.assign(globals_.begin(), globals_.end());
     out.properties.assign(properties_.begin(), properties_.end());
     return out;

@@ -328,18 +328,25 @@ void Parser::run(Script* s) {
 }
 
 std::vector<AsmText> Parser::asmLines() {
+    // Assembly is not the language's text: its lines are taken as they stand, up to "end asm".
     std::vector<AsmText> out;
     const int opened = int(line_) + 1;
-    for (nextLine(); !atEof(); nextLine()) {
-        if (lineWord() == LineWord::kEndAsm) {
-            take();
-            take();
-            if (!atEnd()) report(tok().pos, "expected the end of the line after 'end asm'");
-            nextLine();
-            return out;
+    for (++line_; line_ < lines_.size(); ++line_) {
+        std::string_view l = lines_[line_];
+        const size_t comment = l.find("--");
+        std::string_view code = l.substr(0, comment);
+        size_t a = code.find_first_not_of(" \t");
+        if (a != std::string_view::npos && code.substr(a, 3) == "end") {
+            size_t b = code.find_first_not_of(" \t", a + 3);
+            if (b != std::string_view::npos && b > a + 3 && code.substr(b, 3) == "asm" &&
+                code.find_first_not_of(" \t", b + 3) == std::string_view::npos) {
+                nextLine();
+                return out;
+            }
         }
-        out.push_back({std::string(lines_[line_]), {int(line_) + 1, 1}});
+        out.push_back({std::string(l), {int(line_) + 1, 1}});
     }
+    load();
     report({opened, 1}, "this 'asm' has no 'end asm'");
     return out;
 }
@@ -429,6 +436,7 @@ void Parser::ifStatement(Handler& h, Block& out, bool chained) {
             nextLine();
             return;
         }
+        if (s.exprs.empty()) s.exprs.emplace_back(); // the block is still read, and checked
     }
     nextLine();
     s.blocks.push_back(block(h));

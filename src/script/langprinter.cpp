@@ -10,6 +10,11 @@
 #include "script/langnames.h"
 #include "script/opcodes.h"
 
+// GCC 12 at -O3 takes some string concatenations here for overlapping copies (its bug 105329).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
+
 namespace skv {
 
 namespace {
@@ -134,6 +139,21 @@ std::string args(const std::vector<Expr>& a, size_t from) {
     return s;
 }
 
+// An expression an "of" follows: "the frame of" would read as the frame of something, so all
+// but the plainest values go in parentheses.
+std::string beforeOf(const Expr& e) {
+    switch (e.kind) {
+    case Expr::Kind::kInt:
+    case Expr::Kind::kText:
+    case Expr::Kind::kSymbol:
+    case Expr::Kind::kVar:
+    case Expr::Kind::kCall:
+        return expr(e, kUnary);
+    default:
+        return "(" + expr(e, kOr) + ")";
+    }
+}
+
 std::string chunkText(const Expr& e) {
     std::string s;
     for (int k = 0; k < 4; ++k) {
@@ -144,8 +164,8 @@ std::string chunkText(const Expr& e) {
         if (zeroFirst && zeroLast) continue;
         s += kLangChunkWords[k];
         s += ' ';
-        s += expr(first, kAdd);
-        if (!zeroLast) s += " to " + expr(last, kAdd);
+        s += beforeOf(first);
+        if (!zeroLast) s += " to " + beforeOf(last);
         s += " of ";
     }
     if (s.empty()) s = "char 0 to 0 of "; // not reached: the decompiler keeps such chunks as asm
@@ -185,12 +205,13 @@ std::string propText(const Expr& e) {
         return named ? std::string("the ") + named->name
                      : "the property " + std::to_string(e.number) + " of system";
     case 9: {
+        const bool castLib =
+            e.args.size() > 1 && !(e.args[1].kind == Expr::Kind::kInt && e.args[1].value == 0);
         std::string s = (named ? std::string("the ") + named->name
                                : "the property " + std::to_string(e.number)) +
-                        " of member " + obj(0);
+                        " of member " + (castLib ? beforeOf(e.args[0]) : obj(0));
         // The cast library 0 the compiler pushes when none is written is left out.
-        if (e.args.size() > 1 && !(e.args[1].kind == Expr::Kind::kInt && e.args[1].value == 0))
-            s += " of castLib " + obj(1);
+        if (castLib) s += " of castLib " + obj(1);
         return s;
     }
     default:
