@@ -57,8 +57,23 @@ struct Expr {
     PropForm prop = PropForm::kNamed;
     int32_t category = 0;
     int32_t number = 0;
+    int depth = 1; // of the tree below and with this node
     std::vector<Expr> args;
 };
+
+// How deep expressions and blocks may nest: the compiler, the decompiler and the printer walk
+// trees by recursion.
+inline constexpr int kMaxExprDepth = 400;
+inline constexpr int kMaxBlockDepth = 100;
+
+// Sets the node's depth from its operands'; false when that is past kMaxExprDepth.
+inline bool setExprDepth(Expr& e) {
+    int d = 0;
+    for (const Expr& a : e.args)
+        d = a.depth > d ? a.depth : d;
+    e.depth = d + 1;
+    return e.depth <= kMaxExprDepth;
+}
 
 struct Stmt;
 using Block = std::vector<Stmt>;

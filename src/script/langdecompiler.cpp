@@ -211,7 +211,7 @@ private:
     uint32_t end_ = 0;
     std::vector<std::string> params_, locals_;
     std::set<std::string> globals_, properties_, written_;
-    bool top_ = true;
+    int depth_ = 0; // blocks open around the statement being read
 };
 
 std::string HandlerDecompiler::fresh(const std::string& base) {
@@ -389,6 +389,7 @@ bool HandlerDecompiler::step(size_t& i, std::vector<Expr>& st, size_t floor) {
     }
     for (const Expr& a : e.args)
         if (a.kind == Expr::Kind::kVar && a.rawType == 1) fail();
+    if (!setExprDepth(e)) fail();
     st.push_back(std::move(e));
     ++i;
     return true;
@@ -464,12 +465,14 @@ Stmt HandlerDecompiler::asmOf(size_t from, size_t to, bool* usesLiterals) const 
 
 void HandlerDecompiler::seq(size_t from, size_t to, Block& out,
                             const std::optional<LoopTargets>& loop) {
-    const bool top = top_;
-    top_ = false;
+    if (++depth_ > kMaxBlockDepth) {
+        depth_ = 0;
+        fail();
+    }
     size_t i = from;
     while (i < to)
         i = statement(i, to, out, loop);
-    top_ = top;
+    --depth_;
 }
 
 size_t HandlerDecompiler::statement(size_t i, size_t to, Block& out,
@@ -813,6 +816,7 @@ Handler HandlerDecompiler::run(std::vector<uint32_t>* starts, int* asmCount, boo
                 next = statement(i, n, out.body, std::nullopt);
             } catch (const Failed&) {
                 ok = false;
+                depth_ = 0;
             }
         }
         if (!ok) {

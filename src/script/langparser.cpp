@@ -54,6 +54,7 @@ private:
     void load() {
         toks_.clear();
         at_ = 0;
+        nesting_ = 0;
         if (atEof()) {
             LangToken end;
             end.pos = {int(lines_.size()), 1};
@@ -172,7 +173,17 @@ private:
     Expr addExpr();
     Expr mulExpr();
     Expr unaryExpr();
-    Expr primary();
+    Expr primary() {
+        if (++nesting_ > kMaxExprDepth / 2) {
+            nesting_ = 0;
+            fail("this expression nests too deep: split it over several statements");
+        }
+        Expr e = primaryInner();
+        --nesting_;
+        deepen(e);
+        return e;
+    }
+    Expr primaryInner();
     Expr theExpr(SrcPos at);
     Expr chunkExpr(bool needVar);
     Expr literalArgs(SrcPos at);
@@ -183,7 +194,12 @@ private:
         e.op = op;
         e.args.push_back(std::move(l));
         e.args.push_back(std::move(r));
+        deepen(e);
         return e;
+    }
+    void deepen(Expr& e) {
+        if (!setExprDepth(e))
+            failAt(e.pos, "this expression nests too deep: split it over several statements");
     }
     int32_t smallNumber(const char* what) {
         bool neg = accept("-");
@@ -214,6 +230,8 @@ private:
     }
 
     std::vector<LangError>* errors_;
+    int nesting_ = 0;    // primaries being read inside each other
+    int blockDepth_ = 0; // blocks open around the line
     std::vector<std::string_view> lines_;
     size_t line_ = 0;
     std::vector<LangToken> toks_;
@@ -383,6 +401,18 @@ void Parser::closeBlock(LineWord want, const char* closer, const char* opener, S
 
 void Parser::statement(Handler& h, Block& out) {
     const LangToken& first = tok();
+    if ((first.is("if") || first.is("repeat") || first.is("case")) &&
+        blockDepth_ >= kMaxBlockDepth) {
+        report(first.pos, "blocks nest at most " + std::to_string(kMaxBlockDepth) +
+                              " deep: move the inner part to a handler of its own");
+        nextLine();
+        return;
+    }
+    struct Depth {
+        int& d;
+        explicit Depth(int& x) : d(++x) {}
+        ~Depth() { --d; }
+    } depth(blockDepth_);
     if (first.is("if")) return ifStatement(h, out, false);
     if (first.is("repeat")) return repeatStatement(h, out);
     if (first.is("case")) return caseStatement(h, out);
@@ -751,6 +781,7 @@ Expr Parser::notExpr() {
         e.op = opNot;
         e.pos = take().pos;
         e.args.push_back(notExpr());
+        deepen(e);
         return e;
     }
     return compareExpr();
@@ -840,6 +871,7 @@ Expr Parser::unaryExpr() {
     e.op = opNegate;
     e.pos = at;
     e.args.push_back(unaryExpr());
+    deepen(e);
     return e;
 }
 
@@ -858,7 +890,7 @@ Expr Parser::literalArgs(SrcPos at) {
     return e;
 }
 
-Expr Parser::primary() {
+Expr Parser::primaryInner() {
     const LangToken& t = tok();
     Expr e;
     e.pos = t.pos;
