@@ -55,7 +55,10 @@ void checkScripts(const std::map<int32_t, const CompiledMember*>& members,
                                                     ", and a call by name reaches the handlers "
                                                     "of movie scripts only: move it to a script "
                                                     "with attach = \"movie\", or call it from its "
-                                                    "own script with callLocal");
+                                                    "own script" +
+                                                    (s->scriptFile.ends_with(".sky")
+                                                         ? std::string()
+                                                         : std::string(" with callLocal")));
             std::vector<std::string_view> candidates(movieHandlers.begin(), movieHandlers.end());
             for (std::string_view n : skv::asmInterpreterNames())
                 candidates.push_back(n);

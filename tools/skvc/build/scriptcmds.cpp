@@ -159,8 +159,10 @@ int compileCommand(const std::vector<std::string>& args) {
         skv::langParse(text, &parsed, &e2);
         skv::compileScriptTree(parsed, &b2, &e2, &n2, nullptr, &assembly);
     }
-    for (const skv::LangError& e : errors)
-        std::fprintf(stderr, "%s\n", skv::langErrorText(file, e).c_str());
+    for (size_t i = 0; i < errors.size() && i < 50; ++i)
+        std::fprintf(stderr, "%s\n", skv::langErrorText(file, errors[i]).c_str());
+    if (errors.size() > 50)
+        std::fprintf(stderr, "%s: %zu more errors\n", file.c_str(), errors.size() - 50);
     if (!ok) return 1;
     if (printAsm) {
         std::fputs(assembly.c_str(), stdout);

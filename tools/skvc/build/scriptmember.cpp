@@ -2,6 +2,8 @@
 // (docs/script-assembly.md, any other file), in which names may be written as #name wherever a
 // nameId goes. Every name gets its index in the movie's name table, in the order names are first
 // met; what a script calls is checked once every script is known (scriptcheck.h).
+#include <algorithm>
+
 #include "core/guid.h"
 #include "members.h"
 #include "script/assembler.h"
@@ -66,9 +68,16 @@ void compileScriptMember(MemberContext& context, Fields& f, CompiledMember& memb
             // the form file:line:column: message.
             std::string message =
                 errors.empty() ? "the script does not compile" : errors[0].message;
-            for (size_t i = 1; i < errors.size(); ++i) {
+            // A file that is not a script at all would give an error a line: the first 50.
+            const size_t shown = std::min<size_t>(errors.size(), 50);
+            for (size_t i = 1; i < shown; ++i) {
                 message.push_back('\n');
                 message.append(skv::langErrorText(fileName, errors[i]));
+            }
+            if (shown < errors.size()) {
+                message.push_back('\n');
+                message.append(fileName + ": " + std::to_string(errors.size() - shown) +
+                               " more errors");
             }
             SourcePlace place{fileName, errors.empty() ? 0 : errors[0].pos.line, ""};
             place.column = errors.empty() ? 0 : errors[0].pos.column;
