@@ -122,6 +122,7 @@ struct Stmt {
 struct Handler {
     std::string name;
     SrcPos pos;
+    int endLine = 0; // the line of its "end" (the last line read when it has none)
     std::vector<std::string> params;
     std::vector<std::string> locals;     // declared with "local", in slot order
     std::vector<std::string> globals;    // declared in the handler

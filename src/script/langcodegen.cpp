@@ -665,16 +665,18 @@ bool compileScriptSource(std::string_view source, std::vector<uint8_t>* block,
     std::vector<std::string> scratch = *names;
     compileScriptTree(script, &unused, &more, &scratch);
     auto handlerOf = [&](int line) {
-        int found = -1;
         for (size_t i = 0; i < script.handlers.size(); ++i)
-            if (script.handlers[i].pos.line <= line) found = int(i);
-        return found;
+            if (script.handlers[i].pos.line <= line && line <= script.handlers[i].endLine)
+                return int(i);
+        return -1;
     };
     std::set<int> broken;
     for (const LangError& e : parseErrors)
         broken.insert(handlerOf(e.pos.line));
-    for (const LangError& e : more)
-        if (!broken.count(handlerOf(e.pos.line))) parseErrors.push_back(e);
+    for (const LangError& e : more) {
+        const int h = handlerOf(e.pos.line);
+        if (h >= 0 && !broken.count(h)) parseErrors.push_back(e);
+    }
     std::stable_sort(parseErrors.begin(), parseErrors.end(), lessPos);
     errors->insert(errors->end(), parseErrors.begin(), parseErrors.end());
     return false;

@@ -152,6 +152,7 @@ private:
 
     // --- statements ---------------------------------------------------------------------------
     Block block(Handler& h);
+    void handler(Script* s);
     void statement(Handler& h, Block& out);
     Stmt simpleStatement(Handler& h);
     void ifStatement(Handler& h, Block& out, bool chained);
@@ -173,13 +174,19 @@ private:
     Expr addExpr();
     Expr mulExpr();
     Expr unaryExpr();
-    Expr primary() {
-        if (++nesting_ > kMaxExprDepth / 2) {
-            nesting_ = 0;
-            fail("this expression nests too deep: split it over several statements");
+    // Counts the parse functions running inside each other, so that a text nested past what
+    // the compiler can walk is an error before it is a stack overflow.
+    struct Nest {
+        Parser& p;
+        explicit Nest(Parser& parser) : p(parser) {
+            if (++p.nesting_ > kMaxExprDepth / 2)
+                p.fail("this expression nests too deep: split it over several statements");
         }
+        ~Nest() { --p.nesting_; }
+    };
+    Expr primary() {
+        Nest nest(*this);
         Expr e = primaryInner();
-        --nesting_;
         deepen(e);
         return e;
     }
@@ -232,6 +239,8 @@ private:
     std::vector<LangError>* errors_;
     int nesting_ = 0;    // primaries being read inside each other
     int blockDepth_ = 0; // blocks open around the line
+    // Per block open around the line, the words that close it (or go on to its next part).
+    std::vector<std::vector<LineWord>> open_;
     std::vector<std::string_view> lines_;
     size_t line_ = 0;
     std::vector<LangToken> toks_;
@@ -251,28 +260,7 @@ void Parser::run(Script* s) {
         try {
             const LangToken& first = tok();
             if (first.is("on")) {
-                take();
-                Handler h;
-                h.pos = first.pos;
-                h.name = name("the handler's name");
-                if (!atEnd()) h.params = nameList("a parameter's name");
-                expectEnd("the parameters");
-                nextLine();
-                h.body = block(h);
-                if (lineWord() == LineWord::kEnd) {
-                    take();
-                    if (!atEnd()) {
-                        SrcPos at = tok().pos;
-                        std::string n = name("the handler's name after 'end'");
-                        if (n != h.name)
-                            report(at, "'end " + n + "' closes the handler '" + h.name + "'");
-                    }
-                    if (!atEnd()) report(tok().pos, "expected the end of the line after 'end'");
-                    nextLine();
-                } else {
-                    report(h.pos, "the handler '" + h.name + "' has no 'end'");
-                }
-                s->handlers.push_back(std::move(h));
+                handler(s);
                 sawHandler = true;
                 continue;
             }
@@ -325,9 +313,12 @@ void Parser::run(Script* s) {
             } else if (first.is("asm")) {
                 take();
                 expectEnd("'asm'");
-                if (sawHandler || !s->globals.empty() || !s->properties.empty())
-                    failAt(first.pos, "a script in assembly holds nothing else: write 'asm' "
+                if (sawHandler || !s->globals.empty() || !s->properties.empty()) {
+                    report(first.pos, "a script in assembly holds nothing else: write 'asm' "
                                       "inside a handler for a few instructions");
+                    asmLines();
+                    continue;
+                }
                 s->wholeAsm = true;
                 s->asmLines = asmLines();
                 while (!atEof() && blank())
@@ -343,6 +334,42 @@ void Parser::run(Script* s) {
         }
         nextLine();
     }
+}
+
+void Parser::handler(Script* s) {
+    const LangToken& first = take();
+    Handler h;
+    h.pos = first.pos;
+    // A mistake in the head still leaves the body to read, so that its lines are not taken
+    // for lines between handlers.
+    try {
+        h.name = name("the handler's name");
+        if (!atEnd()) h.params = nameList("a parameter's name");
+        expectEnd("the parameters");
+    } catch (const LineFailed&) {
+    }
+    nextLine();
+    open_.push_back({LineWord::kEnd});
+    h.body = block(h);
+    open_.pop_back();
+    h.endLine = int(line_) + 1;
+    if (lineWord() == LineWord::kEnd) {
+        take();
+        if (!atEnd()) {
+            SrcPos at = tok().pos;
+            try {
+                std::string n = name("the handler's name after 'end'");
+                if (n != h.name) report(at, "'end " + n + "' closes the handler '" + h.name + "'");
+            } catch (const LineFailed&) {
+            }
+        }
+        if (!atEnd()) report(tok().pos, "expected the end of the line after 'end'");
+        nextLine();
+    } else {
+        report(h.pos, "the handler '" + h.name + "' has no 'end'");
+        h.endLine = int(line_);
+    }
+    s->handlers.push_back(std::move(h));
 }
 
 std::vector<AsmText> Parser::asmLines() {
@@ -377,13 +404,27 @@ Block Parser::block(Handler& h) {
             nextLine();
             continue;
         }
-        switch (lineWord()) {
-        case LineWord::kOther:
-            break;
-        default:
-            return out;
+        const LineWord w = lineWord();
+        if (w == LineWord::kOther) {
+            statement(h, out);
+            continue;
         }
-        statement(h, out);
+        // A word that closes a block open around this one ends it; one that closes nothing
+        // open is reported and passed over.
+        if (w == LineWord::kOn) return out;
+        for (const std::vector<LineWord>& closers : open_)
+            for (LineWord c : closers)
+                if (c == w) return out;
+        static const char* const kStray[] = {"",
+                                             "",
+                                             "'end if' closes no 'if'",
+                                             "'end repeat' closes no 'repeat'",
+                                             "'end case' closes no 'case'",
+                                             "'end asm' closes no 'asm'",
+                                             "'else' stands outside any 'if' or 'case'",
+                                             "'when' stands outside any 'case'"};
+        report(tok().pos, kStray[int(w)]);
+        nextLine();
     }
 }
 
@@ -469,6 +510,7 @@ void Parser::ifStatement(Handler& h, Block& out, bool chained) {
         if (s.exprs.empty()) s.exprs.emplace_back(); // the block is still read, and checked
     }
     nextLine();
+    open_.push_back({LineWord::kElse, LineWord::kEndIf});
     s.blocks.push_back(block(h));
     if (lineWord() == LineWord::kElse) {
         s.hasElse = true;
@@ -484,8 +526,16 @@ void Parser::ifStatement(Handler& h, Block& out, bool chained) {
             }
             nextLine();
             s.blocks.push_back(block(h));
+            while (lineWord() == LineWord::kElse) {
+                report(tok().pos, "this 'if' already has its 'else'");
+                nextLine();
+                Block more = block(h);
+                for (Stmt& st : more)
+                    s.blocks.back().push_back(std::move(st));
+            }
         }
     }
+    open_.pop_back();
     if (!chained) closeBlock(LineWord::kEndIf, "end if", "if", s.pos);
     out.push_back(std::move(s));
 }
@@ -513,7 +563,9 @@ void Parser::repeatStatement(Handler& h, Block& out) {
         if (s.exprs.size() < (s.kind == Stmt::Kind::kRepeatWith ? 2u : 1u)) s.exprs.resize(2);
     }
     nextLine();
+    open_.push_back({LineWord::kEndRepeat});
     s.blocks.push_back(block(h));
+    open_.pop_back();
     closeBlock(LineWord::kEndRepeat, "end repeat", "repeat", s.pos);
     out.push_back(std::move(s));
 }
@@ -529,6 +581,7 @@ void Parser::caseStatement(Handler& h, Block& out) {
         s.exprs.resize(1);
     }
     nextLine();
+    open_.push_back({LineWord::kWhen, LineWord::kElse, LineWord::kEndCase});
     for (;;) {
         while (!atEof() && blank())
             nextLine();
@@ -562,6 +615,7 @@ void Parser::caseStatement(Handler& h, Block& out) {
             break;
         }
     }
+    open_.pop_back();
     if (s.exprs.size() < 2) report(s.pos, "a case needs at least one 'when'");
     closeBlock(LineWord::kEndCase, "end case", "case", s.pos);
     out.push_back(std::move(s));
@@ -776,6 +830,7 @@ Expr Parser::andExpr() {
 
 Expr Parser::notExpr() {
     if (tok().is("not")) {
+        Nest nest(*this);
         Expr e;
         e.kind = Expr::Kind::kUnary;
         e.op = opNot;
@@ -846,6 +901,7 @@ Expr Parser::mulExpr() {
 
 Expr Parser::unaryExpr() {
     if (!tok().is("-")) return primary();
+    Nest nest(*this);
     SrcPos at = take().pos;
     // -5 is the number; -(5) and -x negate.
     if (tok().kind == TK::kInt) {
