@@ -104,9 +104,8 @@ const Var* CodeGen::var(const std::string& name, SrcPos pos, bool quiet) {
     if (it != vars_.end()) return &it->second;
     if (!quiet)
         error(pos, "'" + name +
-                       "' is no variable of this handler: give it a value first (name = ...), "
-                       "or declare it with 'global " +
-                       langNameText(name) + "'");
+                       "' is no variable of this handler: give it a value first, or declare "
+                       "it with a global line");
     return nullptr;
 }
 

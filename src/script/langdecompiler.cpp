@@ -833,7 +833,10 @@ Handler HandlerDecompiler::run(std::vector<uint32_t>* starts, int* asmCount, boo
         }
         i = next;
     }
-    if (!endsInRet) {
+    if (endsInRet && !out.body.empty() && out.body.back().kind == Stmt::Kind::kAsm) {
+        // A handler whose last statement is assembly gets no ret of its own: the block keeps it.
+        out.body.back().asmLines.push_back({"ret", {}});
+    } else if (!endsInRet) {
         Stmt a;
         a.kind = Stmt::Kind::kAsm;
         a.comment = "this handler does not end in ret";

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "core/archive.h"
@@ -13,8 +14,10 @@
 #include "core/object.h"
 #include "core/registry.h"
 #include "roundtrip.h"
+#include "script/asmnames.h"
 #include "script/langcompiler.h"
 #include "script/langdecompiler.h"
+#include "script/langnames.h"
 #include "script/langparser.h"
 #include "script/runtime.h"
 #include "script/script.h"
@@ -217,12 +220,40 @@ int decompileCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "skvc decompile: %s\n", problem.c_str());
         return 3;
     }
+    // The handlers a call by name reaches: those of the movie scripts.
+    std::set<std::string> movieHandlers;
+    for (const auto& [ref, script] : m.scripts) {
+        bool isMovie = false;
+        for (const skv::ScriptEntry& e : m.entries)
+            isMovie = isMovie || (e.scriptRef == ref && e.isMovieScript);
+        if (!isMovie || !script->block) continue;
+        for (int32_t i = 0; i < script->block->handlerCount(); ++i) {
+            const int32_t id = script->block->handler(i)->nameId;
+            if (id >= 0 && size_t(id) < m.names.size()) movieHandlers.insert(m.names[size_t(id)]);
+        }
+    }
     int written = 0;
     for (const auto& [ref, script] : m.scripts) {
         if (member >= 0 && ref != member) continue;
         if (!script->block) continue;
         skv::DecompileReport report;
         std::string text = skv::decompileScript(*script->block, m.names, &report);
+        // A call that reaches nothing was meant to (the build refuses any other): say so with an
+        // external line, which adds no byte.
+        std::vector<uint8_t> block;
+        std::vector<skv::LangError> errors;
+        std::vector<std::string> names = m.names;
+        skv::AsmUses uses;
+        if (skv::compileScriptSource(text, &block, &errors, &names, &uses)) {
+            std::set<std::string> unanswered;
+            for (const skv::AsmName& c : uses.calls)
+                if (!movieHandlers.count(c.name) && !skv::asmIsCallable(c.name))
+                    unanswered.insert(c.name);
+            std::string line;
+            for (const std::string& n : unanswered)
+                line += (line.empty() ? "external " : ", ") + skv::langNameText(n);
+            if (!line.empty()) text = line + "\n" + text;
+        }
         std::string head = "-- member " + std::to_string(ref) + ": " + attachText(m, ref) + "\n";
         if (dir.empty()) {
             std::printf("%s%s%s", written ? "\n" : "", head.c_str(), text.c_str());
