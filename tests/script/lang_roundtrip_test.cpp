@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "script/assembler.h"
@@ -207,10 +208,15 @@ private:
             line(s, indent, pick(2) ? "return " + expr(0) : "return");
             break;
         case 10: {
-            static const char* const kSmall[] = {
-                "exit",       "skip", "trace read 3", "trace field 9", "set the name of x to 3",
-                "call #h1(1)"};
-            line(s, indent, kSmall[pick(6)]);
+            static const char* const kSmall[] = {"exit",
+                                                 "skip",
+                                                 "trace read 3",
+                                                 "trace field 9",
+                                                 "trace write 4",
+                                                 "set the name of x to 3",
+                                                 "set the itemDelimiter to \";\"",
+                                                 "call #h1(1)"};
+            line(s, indent, kSmall[pick(8)]);
             break;
         }
         case 11:
@@ -266,8 +272,25 @@ private:
     int loops_ = 0;
 };
 
+// The operations a block's code uses, by their one-byte opcode.
+std::set<uint8_t> operationsOf(const std::vector<uint8_t>& bytes) {
+    std::set<uint8_t> ops;
+    ScriptBlock b(bytes);
+    for (int32_t i = 0; i < b.handlerCount(); ++i) {
+        const HandlerInfo& h = *b.handler(i);
+        for (uint32_t pc = h.codeOffset; pc < h.codeEnd;) {
+            Instruction in = decodeInstruction(b.data(), pc, h.codeEnd);
+            if (in.length == 0) break;
+            ops.insert(kOpcodes[in.opcode].width ? op1(opBase(in.opcode)) : in.opcode);
+            pc += in.length;
+        }
+    }
+    return ops;
+}
+
 TEST(LanguageRoundTrip, RandomProgramsComeBackInTheLanguageByteForByte) {
     int statements = 0;
+    std::set<uint8_t> used;
     for (uint32_t seed = 1; seed <= 1500; ++seed) {
         ProgramMaker maker(seed);
         const std::string source = maker.script();
@@ -284,9 +307,16 @@ TEST(LanguageRoundTrip, RandomProgramsComeBackInTheLanguageByteForByte) {
             << source << "--- decompiled\n"
             << r.text;
         ASSERT_FALSE(r.report.wholeAsm);
+        const std::set<uint8_t> ops = operationsOf(block);
+        used.insert(ops.begin(), ops.end());
         statements += int(std::count(source.begin(), source.end(), '\n'));
     }
     EXPECT_GT(statements, 20000);
+    // The language reaches every operation of the bytecode.
+    for (const detail::OpRow& row : detail::kOpRows) {
+        const uint8_t op = row.hasOperand() ? op1(row.code) : row.code;
+        EXPECT_TRUE(used.count(op)) << row.name << " is never compiled";
+    }
 }
 
 // --- random bytecode ----------------------------------------------------------------------------
