@@ -2,6 +2,7 @@
 // generator compiles and the decompiler rebuilds from bytecode for the printer to write out.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ namespace skv {
 struct SrcPos {
     int line = 0;
     int column = 0;
+    auto operator<=>(const SrcPos&) const = default;
 };
 
 // How a "the" expression or a set statement reaches its property.
@@ -127,6 +129,8 @@ struct Handler {
     std::vector<std::string> locals;     // declared with "local", in slot order
     std::vector<std::string> globals;    // declared in the handler
     std::vector<std::string> properties; // declared in the handler
+    // Where each of the names above stands, when read from a text (else empty).
+    std::vector<SrcPos> paramPos, localPos, globalPos, propertyPos;
     Block body;
     std::string comment; // decompiler: a note above the handler
 };
@@ -145,6 +149,7 @@ struct Script {
     bool hasVersion = false;
     std::vector<std::string> globals; // declared outside the handlers: for every handler
     std::vector<std::string> properties;
+    std::vector<SrcPos> globalPos, propertyPos;
     // Names calls to which are meant to find nothing (the build checks every other call).
     std::vector<std::string> externs;
     bool hasLiterals = false; // a "literals" line fixes the table's first entries

@@ -174,31 +174,54 @@ void CodeGen::collectLocals(const Block& b, std::vector<std::string>& order) {
     }
 }
 
+// Where the i-th name of a declaration stands, or the fallback.
+SrcPos posOf(const std::vector<SrcPos>& at, size_t i, SrcPos fallback) {
+    return i < at.size() ? at[i] : fallback;
+}
+
 void CodeGen::handler(const Handler& h, size_t index) {
     vars_.clear();
     loops_.clear();
-    std::set<std::string> globals(s_.globals.begin(), s_.globals.end());
-    globals.insert(h.globals.begin(), h.globals.end());
-    std::set<std::string> props(s_.properties.begin(), s_.properties.end());
-    props.insert(h.properties.begin(), h.properties.end());
-    for (const std::string& g : globals)
-        if (props.count(g))
-            error(h.pos, "'" + g + "' is declared both global and property in '" + h.name + "'");
+    // Each name with where it is declared: the handler's own lines after the script's.
+    std::map<std::string, SrcPos> globals, props;
+    for (size_t i = 0; i < s_.globals.size(); ++i)
+        globals.emplace(s_.globals[i], posOf(s_.globalPos, i, h.pos));
+    for (size_t i = 0; i < s_.properties.size(); ++i)
+        props.emplace(s_.properties[i], posOf(s_.propertyPos, i, h.pos));
+    std::map<std::string, SrcPos> ownGlobals, ownProps;
+    for (size_t i = 0; i < h.globals.size(); ++i)
+        ownGlobals.emplace(h.globals[i], posOf(h.globalPos, i, h.pos));
+    for (size_t i = 0; i < h.properties.size(); ++i)
+        ownProps.emplace(h.properties[i], posOf(h.propertyPos, i, h.pos));
+    // A clash of the script's own lines is reported once, by run().
+    for (const auto& [g, at] : ownGlobals)
+        if (props.count(g) || ownProps.count(g))
+            error(ownProps.count(g) ? std::max(at, ownProps[g]) : at,
+                  "'" + g + "' is declared both global and property");
+    for (const auto& [p, at] : ownProps)
+        if (globals.count(p) && !ownGlobals.count(p))
+            error(at, "'" + p + "' is declared both global and property");
+    globals.insert(ownGlobals.begin(), ownGlobals.end());
+    props.insert(ownProps.begin(), ownProps.end());
     for (size_t i = 0; i < h.params.size(); ++i) {
         const std::string& p = h.params[i];
-        if (vars_.count(p)) error(h.pos, "the parameter '" + p + "' is named twice");
+        if (vars_.count(p))
+            error(posOf(h.paramPos, i, h.pos), "the parameter '" + p + "' is named twice");
         if (globals.count(p) || props.count(p))
-            error(h.pos, "'" + p + "' is a parameter and declared global or property");
+            error(globals.count(p) ? globals[p] : props[p],
+                  "'" + p + "' is a parameter and declared global or property");
         vars_[p] = {VarKind::kParam, int(i), p};
     }
-    for (const std::string& g : globals)
+    for (const auto& [g, at] : globals)
         if (!vars_.count(g)) vars_[g] = {VarKind::kGlobal, 0, g};
-    for (const std::string& p : props)
+    for (const auto& [p, at] : props)
         if (!vars_.count(p)) vars_[p] = {VarKind::kProperty, 0, p};
     int slot = 0;
-    for (const std::string& l : h.locals) {
+    for (size_t i = 0; i < h.locals.size(); ++i) {
+        const std::string& l = h.locals[i];
         if (vars_.count(l)) {
-            error(h.pos, "the local '" + l + "' is already a parameter, a global or a local");
+            error(posOf(h.localPos, i, h.pos),
+                  "the local '" + l + "' is already a parameter, a global or a local");
             continue;
         }
         vars_[l] = {VarKind::kLocal, slot++, l};
@@ -288,7 +311,10 @@ void CodeGen::statement(const Stmt& st) {
             for (int i = 0; i < 8; ++i)
                 emit("pushZero", pos);
         }
-        const int slot = localSlot(*v, put ? "put into a chunk" : "delete");
+        const int slot = localSlot(*v, !put                                ? "delete"
+                                       : target.kind == Expr::Kind::kChunk ? "put into a chunk"
+                                       : st.mode == 0x25                   ? "put after"
+                                                                           : "put before");
         emit("pushVarRef " + std::to_string(8 * slot), v->pos);
         if (put) {
             char mode[8];
@@ -573,6 +599,11 @@ bool CodeGen::run(std::string* text, std::vector<SrcPos>* lineSources) {
             literals_.push_back(d);
             literalIsText_.push_back(d.isText);
         }
+        for (size_t i = 0; i < s_.properties.size(); ++i)
+            for (size_t k = 0; k < s_.globals.size(); ++k)
+                if (s_.globals[k] == s_.properties[i])
+                    error(std::max(posOf(s_.propertyPos, i, {}), posOf(s_.globalPos, k, {})),
+                          "'" + s_.globals[k] + "' is declared both global and property");
         for (size_t i = 0; i < s_.handlers.size(); ++i) {
             const Handler& h = s_.handlers[i];
             if (!handlerIndex_.emplace(h.name, i).second)

@@ -128,10 +128,12 @@ private:
                  t.text + "' in single quotes to use it as a name)");
         fail(std::string("expected ") + what + ", found " + found());
     }
-    std::vector<std::string> nameList(const char* what) {
-        std::vector<std::string> out{name(what)};
-        while (accept(","))
+    std::vector<std::string> nameList(const char* what, std::vector<SrcPos>* at = nullptr) {
+        std::vector<std::string> out;
+        do {
+            if (at) at->push_back(tok().pos);
             out.push_back(name(what));
+        } while (accept(","));
         return out;
     }
 
@@ -275,8 +277,10 @@ void Parser::run(Script* s) {
                 expectEnd("the version");
             } else if (first.is("global") || first.is("property")) {
                 take();
-                auto names = nameList("a variable's name");
-                auto& into = first.is("global") ? s->globals : s->properties;
+                const bool global = first.is("global");
+                auto names =
+                    nameList("a variable's name", global ? &s->globalPos : &s->propertyPos);
+                auto& into = global ? s->globals : s->properties;
                 into.insert(into.end(), names.begin(), names.end());
                 expectEnd("the names");
             } else if (first.is("external")) {
@@ -344,7 +348,7 @@ void Parser::handler(Script* s) {
     // for lines between handlers.
     try {
         h.name = name("the handler's name");
-        if (!atEnd()) h.params = nameList("a parameter's name");
+        if (!atEnd()) h.params = nameList("a parameter's name", &h.paramPos);
         expectEnd("the parameters");
     } catch (const LineFailed&) {
     }
@@ -384,7 +388,11 @@ std::vector<AsmText> Parser::asmLines() {
         if (a != std::string_view::npos && code.substr(a, 3) == "end") {
             size_t b = code.find_first_not_of(" \t", a + 3);
             if (b != std::string_view::npos && b > a + 3 && code.substr(b, 3) == "asm" &&
-                code.find_first_not_of(" \t", b + 3) == std::string_view::npos) {
+                (b + 3 == code.size() || code[b + 3] == ' ' || code[b + 3] == '\t')) {
+                const size_t extra = code.find_first_not_of(" \t", b + 3);
+                if (extra != std::string_view::npos)
+                    report({int(line_) + 1, int(extra) + 1},
+                           "expected the end of the line after 'end asm'");
                 nextLine();
                 return out;
             }
@@ -461,7 +469,10 @@ void Parser::statement(Handler& h, Block& out) {
     try {
         if (first.is("local") || first.is("global") || first.is("property")) {
             const std::string kind = take().text;
-            auto names = nameList("a variable's name");
+            auto& at = kind == "local"    ? h.localPos
+                       : kind == "global" ? h.globalPos
+                                          : h.propertyPos;
+            auto names = nameList("a variable's name", &at);
             auto& into = kind == "local" ? h.locals : kind == "global" ? h.globals : h.properties;
             into.insert(into.end(), names.begin(), names.end());
             expectEnd("the names");

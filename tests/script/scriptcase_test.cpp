@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "case_expectations.h"
+#include "script/langcompiler.h"
 #include "script_fixture.h"
 
 using namespace skvtest;
@@ -40,8 +41,22 @@ bool assemble(std::string_view text, std::vector<std::string>* names, std::vecto
     return false;
 }
 
+// The script language: every error is reported, and the first one (in text order) is the one a
+// case can expect.
+bool compileSource(std::string_view text, std::vector<std::string>* names,
+                   std::vector<uint8_t>* block, SourceError* error) {
+    std::vector<LangError> errors;
+    if (compileScriptSource(text, block, &errors, names)) return true;
+    if (errors.empty())
+        *error = {0, "the text was refused without an error"};
+    else
+        *error = {errors.front().pos.line, errors.front().message};
+    return false;
+}
+
 constexpr FrontEnd kFrontEnds[] = {
     {".skasm", ";", assemble},
+    {".sky", "--", compileSource},
 };
 
 const FrontEnd* frontEndFor(const fs::path& file) {
@@ -157,6 +172,9 @@ bool ScriptCase::compile(const FrontEnd& fe, const std::string& text, const Expe
         return false;
     }
     engine.names.assign(names);
+    // A loop that never ends (a jump the compiler got wrong) fails its run instead of hanging
+    // the suite: a million backward jumps and calls are far more than any case makes.
+    engine.setStepLimit(1000000);
     script_ = addBlock(1, block);
     attach(); // after the names: one global per name
     return true;
