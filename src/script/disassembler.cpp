@@ -19,15 +19,6 @@ std::string format(const char* fmt, long long a) {
     return buf;
 }
 
-// How many literal entries the block holds: the table runs up to the literal data (or to the end
-// of the block when the data lies before it).
-uint32_t literalCount(const ScriptBlock& b) {
-    if (b.length() < ScriptBlock::kHeaderSize) return 0;
-    uint64_t table = readU32(b.data() + 80), data = readU32(b.data() + 88);
-    uint64_t stop = data >= table ? std::min<uint64_t>(data, b.length()) : b.length();
-    return table >= stop ? 0 : uint32_t((stop - table) / 8);
-}
-
 std::string literalText(const ScriptBlock& b, uint32_t i, bool* isTextOut = nullptr) {
     uint32_t table = readU32(b.data() + 80);
     const uint8_t* e = b.data() + table + 8 * i;
@@ -145,7 +136,7 @@ void disassembleCode(const ScriptBlock& b, int index, const HandlerInfo& h, uint
 
 std::string disassembleScript(const ScriptBlock& b) {
     std::string out;
-    uint32_t literals = literalCount(b);
+    uint32_t literals = b.literalCount();
     out += format("; script block of %lld bytes", b.length()) +
            format(", %lld handlers", b.handlerCount()) + format(", %lld literals\n", literals);
     if (b.length() < ScriptBlock::kHeaderSize)

@@ -23,13 +23,6 @@ bool fitsNarrow(OperandKind kind, int64_t v) {
     return kind == OperandKind::kInteger ? (v >= -128 && v <= 127) : (v >= 0 && v <= 255);
 }
 
-uint32_t literalCount(const ScriptBlock& b) {
-    if (b.length() < ScriptBlock::kHeaderSize) return 0;
-    uint64_t table = readU32(b.data() + 80), data = readU32(b.data() + 88);
-    uint64_t stop = data >= table ? std::min<uint64_t>(data, b.length()) : b.length();
-    return table >= stop ? 0 : uint32_t((stop - table) / 8);
-}
-
 struct LiteralAt {
     uint32_t type = 0;
     uint32_t value = 0;
@@ -245,7 +238,7 @@ bool HandlerDecompiler::step(size_t& i, std::vector<Expr>& st, size_t floor) {
         e.value = in.operand;
         break;
     case op1(opPushLiteral): {
-        if (in.operand < 0 || in.operand % 8 || uint32_t(in.operand / 8) >= literalCount(b_))
+        if (in.operand < 0 || in.operand % 8 || uint32_t(in.operand / 8) >= b_.literalCount())
             fail();
         LiteralAt l = literalAt(b_, uint32_t(in.operand / 8));
         if (l.type == ScriptBlock::kLiteralText) {
@@ -457,7 +450,7 @@ size_t HandlerDecompiler::resync(size_t i, size_t to) const {
 Stmt HandlerDecompiler::asmOf(size_t from, size_t to, bool* usesLiterals) const {
     Stmt s;
     s.kind = Stmt::Kind::kAsm;
-    const uint32_t literals = literalCount(b_);
+    const uint32_t literals = b_.literalCount();
     for (size_t k = from; k < to; ++k)
         s.asmLines.push_back({insText(b_, ins_[k], names_, literals, usesLiterals), {}});
     return s;
@@ -855,7 +848,7 @@ Script wholeAsm(const ScriptBlock& b, const std::vector<std::string>& names) {
     s.wholeAsm = true;
     bool unused = false;
     s.asmLines.push_back({".version " + std::to_string(b.formatVersion()), {}});
-    const uint32_t literals = literalCount(b);
+    const uint32_t literals = b.literalCount();
     for (uint32_t i = 0; i < literals; ++i) {
         LiteralAt l = literalAt(b, i);
         std::string t;
@@ -918,7 +911,7 @@ Script build(const ScriptBlock& b, const std::vector<std::string>& names, const 
                         "way";
             bool allValid = true;
             for (const Ins& in : decode(b, h.codeOffset, h.codeEnd, &allValid))
-                a.asmLines.push_back({insText(b, in, names, literalCount(b), &usesLiterals), {}});
+                a.asmLines.push_back({insText(b, in, names, b.literalCount(), &usesLiterals), {}});
             out.body.push_back(std::move(a));
             // The locals a handler in assembly keeps are declared, unused.
             for (int32_t k = 0; k < h.localCount; ++k) {
@@ -941,7 +934,7 @@ Script build(const ScriptBlock& b, const std::vector<std::string>& names, const 
     }
     if (plan.literals || usesLiterals) {
         s.hasLiterals = true;
-        for (uint32_t i = 0; i < literalCount(b); ++i) {
+        for (uint32_t i = 0; i < b.literalCount(); ++i) {
             LiteralAt l = literalAt(b, i);
             LiteralDecl d;
             d.type = l.type;
@@ -969,7 +962,7 @@ Mismatch firstMismatch(const ScriptBlock& a, const ScriptBlock& b) {
         m.kind = Mismatch::kHeader;
         return m;
     }
-    const uint32_t na = literalCount(a), nb = literalCount(b);
+    const uint32_t na = a.literalCount(), nb = b.literalCount();
     bool literalsDiffer = na != nb;
     for (uint32_t i = 0; i < na && !literalsDiffer; ++i) {
         LiteralAt x = literalAt(a, i), y = literalAt(b, i);
@@ -1010,7 +1003,7 @@ std::vector<std::string> exactAssembly(const ScriptBlock& block, uint32_t from, 
     std::vector<std::string> out;
     for (const Ins& in : decode(block, from, to, &allValid))
         out.push_back(
-            insText(block, in, names, literalCount(block), usesLiterals ? usesLiterals : &unused));
+            insText(block, in, names, block.literalCount(), usesLiterals ? usesLiterals : &unused));
     return out;
 }
 

@@ -107,4 +107,11 @@ ScriptValue ScriptBlock::literal(int32_t byteOffset) const {
     }
 }
 
+uint32_t ScriptBlock::literalCount() const {
+    if (length_ < kHeaderSize) return 0;
+    uint64_t table = readU32(data() + 80), literalData = readU32(data() + 88);
+    uint64_t stop = literalData >= table ? std::min<uint64_t>(literalData, length_) : length_;
+    return table >= stop ? 0 : uint32_t((stop - table) / 8);
+}
+
 } // namespace skv

@@ -82,6 +82,9 @@ public:
 
     // The value a pushLiteral with this byte offset yields (borrowed texts point into the block).
     ScriptValue literal(int32_t byteOffset) const;
+    // How many literal entries the block holds: the table runs up to the literal data (or to the
+    // end of the block when the data lies before it).
+    uint32_t literalCount() const;
 
 private:
     ScriptBlock() = default;
