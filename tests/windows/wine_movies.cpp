@@ -272,6 +272,7 @@ int main(int argc, char** argv) {
         std::string line; // the report's line
         bool failed = false;
         long long differing = 0;
+        int hangs = 0;
     };
     // A movie's two sources play one after the other: their cache files have the same name.
     std::vector<std::vector<Job>> work;
@@ -282,7 +283,7 @@ int main(int argc, char** argv) {
         for (const bool fromServer : {false, true}) {
             // A page is a file run only: the server serves movies.
             if (fromServer && m.target != m.skm.string()) continue;
-            work.back().push_back(Job{&m, fromServer, {}});
+            work.back().push_back(Job{&m, fromServer, {}, false, 0, 0});
         }
     }
     const auto play = [&](Job& job) {
@@ -311,9 +312,22 @@ int main(int argc, char** argv) {
             run("SKV_WAVE=capture SKV_WAVE_FILE='" + linuxWave.string() + "' " + bin + "/skvplay",
                 la, &linuxSaid);
         // A run that hangs (a crash waiting in the debugger) ends after two minutes.
-        const int windowsExit = run("SKV_WAVE=capture SKV_WAVE_FILE='" + windowsWave.string() +
-                                        "' timeout 120 " + windows,
-                                    wa, &windowsSaid);
+        const auto runWindows = [&] {
+            return run("SKV_WAVE=capture SKV_WAVE_FILE='" + windowsWave.string() +
+                           "' timeout 120 " + windows,
+                       wa, &windowsSaid);
+        };
+        int windowsExit = runWindows();
+        // Under load, skvplay.exe has now and then stopped after its first frame and waited for
+        // good (seen twice in some hundred runs, never on Linux). Such a run is played once more
+        // and reported as a hang, so that it stays visible; a second hang fails.
+        if (windowsExit == 124) {
+            ++job.hangs;
+            std::error_code ec;
+            fs::remove_all(windowsFrames, ec);
+            windowsSaid.clear();
+            windowsExit = runWindows();
+        }
         const bool crashed = windowsSaid.find("Unhandled") != std::string::npos ||
                              windowsSaid.find("starting debugger") != std::string::npos;
         std::ofstream(folder / ("windows-" + source + ".out")) << windowsSaid;
@@ -343,7 +357,8 @@ int main(int argc, char** argv) {
                       source.c_str(), frameCount(linuxFrames), frameCount(windowsFrames),
                       waveBytes(linuxWave).c_str(), waveBytes(windowsWave).c_str(),
                       soundVerdict(linuxWave, windowsWave).c_str());
-        job.line = line + verdict;
+        job.line =
+            line + verdict + (job.hangs ? " (the first Windows run hung: played again)" : "");
     };
     std::atomic<size_t> next{0};
     std::vector<std::thread> workers;
@@ -356,7 +371,7 @@ int main(int argc, char** argv) {
     for (std::thread& t : workers)
         t.join();
 
-    int failures = 0;
+    int failures = 0, hangs = 0;
     long long totalDiffering = 0;
     std::printf("%-24s %-7s %-10s %-10s %-9s %-9s %-8s %s\n", "movie", "source", "frames L",
                 "frames W", "wav L", "wav W", "sound", "last frame: differing pixels");
@@ -364,11 +379,15 @@ int main(int argc, char** argv) {
         for (const Job& job : movie) {
             std::printf("%s\n", job.line.c_str());
             failures += job.failed;
+            hangs += job.hangs;
             totalDiffering += job.differing;
         }
     }
     kill(server.pid, SIGTERM);
     std::printf("%d run(s) failed; %lld differing pixel(s) in all; the runs are in %s\n", failures,
                 totalDiffering, out.c_str());
+    if (hangs)
+        std::printf("%d Windows run(s) hung after their first frames and were played again\n",
+                    hangs);
     return failures ? 1 : 0;
 }
