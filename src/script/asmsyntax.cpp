@@ -48,6 +48,45 @@ bool isIdentifier(std::string_view s) {
     return true;
 }
 
+bool readEscape(std::string_view text, size_t& i, std::string* out, std::string* message) {
+    if (i >= text.size()) {
+        *message = "a backslash ends the line: write \\\\ for a backslash";
+        return false;
+    }
+    const char e = text[i++];
+    switch (e) {
+    case 'n':
+        *out += '\n';
+        return true;
+    case 'r':
+        *out += '\r';
+        return true;
+    case 't':
+        *out += '\t';
+        return true;
+    case '\\':
+    case '"':
+    case '\'':
+        *out += e;
+        return true;
+    case 'x': {
+        int h = i < text.size() ? hexDigit(text[i]) : -1;
+        int l = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+        if (h < 0 || l < 0) {
+            *message = "\\x needs two hexadecimal digits";
+            return false;
+        }
+        *out += static_cast<char>(h * 16 + l);
+        i += 2;
+        return true;
+    }
+    default:
+        *message =
+            std::string("unknown escape \\") + e + " (write \\n \\r \\t \\\\ \\\" \\' or \\xHH)";
+        return false;
+    }
+}
+
 bool splitAsmLine(std::string_view line, AsmLine* out, std::string* message) {
     *out = AsmLine{};
     size_t i = 0;
@@ -74,40 +113,7 @@ bool splitAsmLine(std::string_view line, AsmLine* out, std::string* message) {
                     tok += c;
                     continue;
                 }
-                if (i >= line.size()) break;
-                char e = line[i++];
-                switch (e) {
-                case 'n':
-                    tok += '\n';
-                    break;
-                case 'r':
-                    tok += '\r';
-                    break;
-                case 't':
-                    tok += '\t';
-                    break;
-                case '\\':
-                    tok += '\\';
-                    break;
-                case '"':
-                    tok += '"';
-                    break;
-                case 'x': {
-                    int h = i < line.size() ? hexDigit(line[i]) : -1;
-                    int l = i + 1 < line.size() ? hexDigit(line[i + 1]) : -1;
-                    if (h < 0 || l < 0) {
-                        *message = "\\x needs two hexadecimal digits";
-                        return false;
-                    }
-                    tok += static_cast<char>(h * 16 + l);
-                    i += 2;
-                    break;
-                }
-                default:
-                    *message =
-                        std::string("unknown escape \\") + e + " (use \\n \\r \\t \\\\ \\\" \\xHH)";
-                    return false;
-                }
+                if (!readEscape(line, i, &tok, message)) return false;
             }
             if (!closed) {
                 *message = "text without its closing quote";

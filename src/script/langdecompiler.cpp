@@ -997,16 +997,6 @@ Mismatch firstMismatch(const ScriptBlock& a, const ScriptBlock& b) {
 
 } // namespace
 
-std::vector<std::string> exactAssembly(const ScriptBlock& block, uint32_t from, uint32_t to,
-                                       const std::vector<std::string>& names, bool* usesLiterals) {
-    bool allValid = true, unused = false;
-    std::vector<std::string> out;
-    for (const Ins& in : decode(block, from, to, &allValid))
-        out.push_back(
-            insText(block, in, names, block.literalCount(), usesLiterals ? usesLiterals : &unused));
-    return out;
-}
-
 std::string decompileScript(const ScriptBlock& block, const std::vector<std::string>& names,
                             DecompileReport* report) {
     const std::vector<uint8_t> original(block.data(), block.data() + block.length());

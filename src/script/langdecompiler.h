@@ -25,10 +25,4 @@ struct DecompileReport {
 std::string decompileScript(const ScriptBlock& block, const std::vector<std::string>& names,
                             DecompileReport* report = nullptr);
 
-// The block as an assembly text that assembles to the same instructions, byte for byte: every
-// operand written as a number or a name, widths forced where the shortest form is not the one
-// used, bytes that are no instruction as .byte. For the decompiler's asm blocks.
-std::vector<std::string> exactAssembly(const ScriptBlock& block, uint32_t from, uint32_t to,
-                                       const std::vector<std::string>& names, bool* usesLiterals);
-
 } // namespace skv

@@ -8,13 +8,6 @@ namespace skv {
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool isNameStart(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
 }
@@ -32,43 +25,7 @@ bool readQuoted(std::string_view line, size_t& i, std::string* out, std::string*
             *out += c;
             continue;
         }
-        if (i >= line.size()) break;
-        char e = line[i++];
-        switch (e) {
-        case 'n':
-            *out += '\n';
-            break;
-        case 'r':
-            *out += '\r';
-            break;
-        case 't':
-            *out += '\t';
-            break;
-        case '\\':
-            *out += '\\';
-            break;
-        case '"':
-            *out += '"';
-            break;
-        case '\'':
-            *out += '\'';
-            break;
-        case 'x': {
-            int h = i < line.size() ? hexValue(line[i]) : -1;
-            int l = i + 1 < line.size() ? hexValue(line[i + 1]) : -1;
-            if (h < 0 || l < 0) {
-                *message = "\\x needs two hexadecimal digits";
-                return false;
-            }
-            *out += static_cast<char>(h * 16 + l);
-            i += 2;
-            break;
-        }
-        default:
-            *message = std::string("unknown escape \\") + e +
-                       " (write \\n \\r \\t \\\\ \\\" \\' or \\xHH)";
-            return false;
-        }
+        if (!readEscape(line, i, out, message)) return false;
     }
     *message = quote == '"' ? "this text has no closing \"" : "this name has no closing '";
     return false;
@@ -108,7 +65,7 @@ bool langTokenize(std::string_view line, int lineNo, std::vector<LangToken>* out
                 c == '0' && i + 1 < line.size() && (line[i + 1] == 'x' || line[i + 1] == 'X');
             if (hex) {
                 i += 2;
-                while (i < line.size() && hexValue(line[i]) >= 0)
+                while (i < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])))
                     ++i;
             } else {
                 while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])))

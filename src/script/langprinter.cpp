@@ -432,10 +432,6 @@ std::string names(const std::vector<std::string>& list) {
 
 } // namespace
 
-std::string printExpr(const Expr& e) {
-    return expr(e, kOr);
-}
-
 std::string printScript(const Script& script) {
     Printer p;
     for (const std::string& c : script.comments)

@@ -9,6 +9,5 @@
 namespace skv {
 
 std::string printScript(const Script& script);
-std::string printExpr(const Expr& e);
 
 } // namespace skv

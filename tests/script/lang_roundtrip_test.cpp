@@ -406,7 +406,7 @@ TEST(LanguageRoundTrip, RandomBytecodeComesBackByteForByte) {
     // Handlers are named by number; the table also names properties and calls.
     std::vector<std::string> names = {"h0",   "h1", "h2",     "frame", "mouseH", "go",
                                       "name", "g",  "return", "sym",   "point",  "end"};
-    int exact = 0, inLanguage = 0;
+    int inLanguage = 0;
     for (int n = 0; n < 3000; ++n) {
         const std::string text = randomAssembly(rng, names.size());
         std::vector<uint8_t> block;
@@ -418,10 +418,8 @@ TEST(LanguageRoundTrip, RandomBytecodeComesBackByteForByte) {
         ASSERT_TRUE(r.exact) << r.problem << "\n--- assembly\n"
                              << text << "--- decompiled\n"
                              << r.text;
-        ++exact;
         if (!r.report.wholeAsm && r.report.asmHandlers == 0) ++inLanguage;
     }
-    EXPECT_EQ(exact, 3000);
     // Random code is mostly no statement at all, but much of it still reads as the language.
     EXPECT_GT(inLanguage, 300);
 }
